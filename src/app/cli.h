@@ -1,0 +1,10 @@
+// The command line: ravelkit [-s] <dat file> [dest dir]
+#pragma once
+
+// Exit statuses.
+constexpr int kExitOk = 0;       // an archive was given and no failure was reported
+constexpr int kExitFailure = 1;  // a failure was reported
+constexpr int kExitUsage = 2;    // the usage line was printed
+
+// Runs the tool once.  Returns the exit status.
+int RunCommandLine(int argc, char** argv);

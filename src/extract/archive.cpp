@@ -1,0 +1,82 @@
+// Archive records, and the opening and closing frame of ExtractDat.
+#include <algorithm>
+#include <cstdio>
+
+#include "extract/extract.h"
+#include "extract/walk.h"
+
+uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t ReadLE32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+DatHeader ParseHeader(const uint8_t* index) {
+    return DatHeader{ReadLE32(index), ReadLE32(index + 4), static_cast<int32_t>(ReadLE32(index + 12))};
+}
+
+DatEntry ParseEntry(const uint8_t* index, int i) {
+    const uint8_t* p = index + kHeaderSize + kEntrySize * static_cast<size_t>(i);
+    return DatEntry{ReadLE32(p), ReadLE32(p + 8), ReadLE32(p + 12)};
+}
+
+int EntriesThatFit(size_t indexLen) {
+    return indexLen < kHeaderSize ? 0 : static_cast<int>((indexLen - kHeaderSize) / kEntrySize);
+}
+
+bool ReadNameRecord(const uint8_t* index, size_t indexLen, uint32_t nameOffset, std::string* text) {
+    uint64_t pos = nameOffset;
+    if (pos + 4 > indexLen) return false;
+    uint32_t length = ReadLE32(index + pos);
+    pos += 4;
+    text->clear();
+    for (uint32_t k = 0; k < length; ++k, ++pos) {
+        if (pos >= indexLen) return false;
+        if (index[pos] == 0) break;
+        text->push_back(static_cast<char>(index[pos]));
+    }
+    return true;
+}
+
+void WalkEntries(ArchiveWalk& w, int count);
+
+namespace {
+
+// Opens the archive and loads its index.  Returns 0 when it is an archive,
+// -1 after printing why not.
+int OpenArchive(ArchiveWalk& w) {
+    if (w.archive.Open(w.datPath, Cfile::kRead) != 0) {
+        std::printf("error : cannot open %s\n", w.datPath.c_str());
+        return -1;
+    }
+    w.indexLength = static_cast<size_t>(std::min<int64_t>(w.archive.length, kIndexLimit));
+    if (w.index.Alloc(std::max(w.indexLength, kHeaderSize)) == nullptr ||
+        w.copy.Alloc(kCopyChunk) == nullptr) {
+        std::printf("error : out of memory %s\n", w.datPath.c_str());
+        return -1;
+    }
+    if (w.archive.Read(w.index.data, w.indexLength) != static_cast<int64_t>(w.indexLength)) {
+        std::printf("error : cannot read %s\n", w.datPath.c_str());
+        return -1;
+    }
+    DatHeader header = ParseHeader(w.index.data);
+    if (header.magic != kDatMagic || header.fileSize != static_cast<uint32_t>(w.archive.length)) {
+        std::printf("error : unknown format %s\n", w.datPath.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
+               bool recurse, int depth) {
+    ArchiveWalk w{datPath, destDir, prefix, recurse, depth, {}, {}, {}, 0, {}, false};
+    if (OpenArchive(w) != 0) return kExtractRejected;
+    int count = ParseHeader(w.index.data).entryCount;
+    int fit = EntriesThatFit(w.indexLength);
+    WalkEntries(w, std::min(count, fit));
+    if (count > fit) ReportFailure(w, "error : entry table too large %s\n", datPath);
+    return w.failed ? kExtractFailed : kExtractOk;
+}

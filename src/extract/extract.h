@@ -1,0 +1,98 @@
+// Unpacking "GPDA" archives: the records, ExtractDat, and the path helpers.
+//
+// An archive starts with a 16-byte header, then a table of 16-byte entry
+// records, then name records and entry data anywhere after.  The header, the
+// table and the name records must lie in the index: the first
+// min(file length, 1 MiB) bytes.  All integers are little-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t kDatMagic = 0x41445047;  // "GPDA"
+constexpr size_t kIndexLimit = 0x100000;    // 1 MiB
+constexpr size_t kHeaderSize = 16;
+constexpr size_t kEntrySize = 16;
+constexpr size_t kCopyChunk = 0x100000;     // stored data pass through 1 MiB
+constexpr int kMaxNestingDepth = 32;         // levels below the top archive
+
+struct DatHeader {
+    uint32_t magic;
+    uint32_t fileSize;
+    int32_t entryCount;
+};
+
+struct DatEntry {
+    uint32_t offset;
+    uint32_t size;
+    uint32_t nameOffset;  // 0: no stored name
+};
+
+// Little-endian reads of archive fields.
+uint16_t ReadLE16(const uint8_t* p);
+uint32_t ReadLE32(const uint8_t* p);
+
+// Reads the header from a zero-filled block of at least 16 bytes.
+DatHeader ParseHeader(const uint8_t* index);
+
+// Reads entry record i; the caller has checked that it lies in the index.
+DatEntry ParseEntry(const uint8_t* index, int i);
+
+// Number of entry records that lie wholly inside an index of indexLen bytes.
+int EntriesThatFit(size_t indexLen);
+
+// Reads the text of the name record at nameOffset: up to its `length` bytes,
+// stopping at a zero byte.  Returns false, leaving *text unspecified, when
+// the length field or the text (the stopping zero byte included) would run
+// past the index.
+bool ReadNameRecord(const uint8_t* index, size_t indexLen, uint32_t nameOffset, std::string* text);
+
+// ---- names and paths -----------------------------------------------------
+
+// A stored name ends just before its last space, if it has one.
+std::string FinishStoredName(const std::string& text);
+
+// The name of unnamed entry i (from 0): the archive's file name without its
+// extension, then "_NN.dat" with i + 1.
+std::string MadeUpName(const std::string& datPath, int i);
+
+// A name ends just before its first ".gz", if it has one.
+std::string CutGz(const std::string& name);
+
+// The prefix for a nested archive's entries: prefix + name, cut at its last
+// '.', then "/".
+std::string NestedPrefix(const std::string& prefix, const std::string& name);
+
+// True when prefix + name would leave the destination: a ".." component, a
+// name starting at a root ('/' or '\') or a drive ("C:"), or a component the
+// system reserves.
+bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name);
+
+// The path with every separator ('/' or '\', never a trail byte) made the
+// system's own.
+std::string NormaliseSeparators(const std::string& path);
+
+// Normalises the separators of path in place and creates every folder along
+// it (not the last component).  Empty components are skipped.  Returns 0, or
+// -1 when a folder could not be made because its parent is missing.
+int CreatePathDirs(std::string& path);
+
+// The name a GIM image written at outPath should take, or "" when it keeps
+// its name (its path already holds ".gim").
+std::string GimPath(const std::string& outPath);
+
+// ---- unpacking -------------------------------------------------------------
+
+// Results of ExtractDat.
+constexpr int kExtractRejected = -1;  // not opened, or not an archive: nothing written
+constexpr int kExtractOk = 0;         // every entry unpacked
+constexpr int kExtractFailed = 1;     // walked, but a failure was reported
+
+// Unpacks the archive at datPath into destDir + prefix, printing one listing
+// line per entry and an error line for every failure.  destDir is empty or
+// ends in a separator; prefix is empty or ends in "/".  With recurse set,
+// entries that are archives themselves are unpacked in turn; depth counts
+// the levels below the top archive.
+int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
+               bool recurse, int depth = 0);

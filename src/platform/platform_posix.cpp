@@ -1,0 +1,181 @@
+// POSIX side of the platform layer.
+//
+// POSIX has no sharing modes, so "deny writing to others" is kept here by
+// hand: every file opened for reading records its identity (device, inode)
+// until it is closed, and creating or replacing a file with one of those
+// identities is refused.  The records belong to this one run of the tool.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace plat {
+namespace {
+
+struct FileId {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const FileId& o) const { return dev == o.dev && ino == o.ino; }
+};
+
+struct OpenReader {
+    int fd;
+    FileId id;
+};
+
+std::vector<OpenReader>& OpenReaders() {
+    static std::vector<OpenReader> readers;
+    return readers;
+}
+
+bool IsOpenForReading(const FileId& id) {
+    const auto& r = OpenReaders();
+    return std::any_of(r.begin(), r.end(), [&](const OpenReader& o) { return o.id == id; });
+}
+
+FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+}  // namespace
+
+int OpenForReading(const std::string& path) {
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    OpenReaders().push_back(OpenReader{fd, IdOf(st)});
+    return fd;
+}
+
+int OpenForOutput(const std::string& path) {
+    // Open without O_TRUNC first: the file may be one that is being read.
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat st;
+    int err = 0;
+    if (fstat(fd, &st) != 0)
+        err = errno;
+    else if (IsOpenForReading(IdOf(st)))
+        err = EACCES;
+    else if (ftruncate(fd, 0) != 0)
+        err = errno;
+    if (err != 0) {
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+void CloseFile(int fd) {
+    auto& r = OpenReaders();
+    r.erase(std::remove_if(r.begin(), r.end(), [&](const OpenReader& o) { return o.fd == fd; }), r.end());
+    close(fd);
+}
+
+int64_t SeekFile(int fd, int64_t offset, int whence) {
+    return static_cast<int64_t>(lseek(fd, static_cast<off_t>(offset), whence));
+}
+
+int64_t ReadFull(int fd, void* buf, size_t len) {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = read(fd, p + done, len - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
+int WriteFull(int fd, const void* buf, size_t len) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = write(fd, p + done, len - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int MakeDir(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
+    return errno;
+}
+
+void RemoveFile(const std::string& path) { (void)remove(path.c_str()); }
+
+int ReplaceFile(const std::string& from, const std::string& to) {
+    struct stat st;
+    if (stat(to.c_str(), &st) == 0 && IsOpenForReading(IdOf(st))) return -1;
+    // rename(2) replaces the target atomically, and does nothing when both
+    // names are links to one file, so the source is never lost.
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+void MoveToExecutableFolder() {
+    std::vector<char> buf(PATH_MAX + 1);
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0 || static_cast<size_t>(n) >= buf.size() - 1) return;
+    std::string exe(buf.data(), static_cast<size_t>(n));
+    size_t slash = exe.rfind('/');
+    if (slash == std::string::npos) return;
+    (void)chdir(exe.substr(0, slash + 1).c_str());
+}
+
+bool IsOption(const char* arg) { return arg[0] == '-'; }
+
+std::string WithTrailingSeparator(const std::string& dir) {
+    if (dir.empty()) return dir;
+    size_t last = 0;
+    for (size_t i = 0; i < dir.size(); i += CharLength(dir.c_str() + i)) last = i;
+    if (dir[last] == '/' || dir[last] == '\\') return dir;
+    return dir + '/';
+}
+
+size_t CharLength(const char* s) {
+    return IsLeadByte(static_cast<unsigned char>(s[0])) && s[1] != '\0' ? 2 : 1;
+}
+
+size_t FindLastChar(const std::string& s, char c) {
+    size_t found = std::string::npos;
+    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i))
+        if (s[i] == c) found = i;
+    return found;
+}
+
+size_t FindText(const std::string& s, const char* text) {
+    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i))
+        if (s.compare(i, std::char_traits<char>::length(text), text) == 0) return i;
+    return std::string::npos;
+}
+
+bool IsNameBaseSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsReservedComponent(const std::string&) { return false; }
+
+}  // namespace plat

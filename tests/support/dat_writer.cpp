@@ -1,0 +1,137 @@
+#include "dat_writer.h"
+
+#include <zlib.h>
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace testdat {
+
+Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::string ToString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+void PutLE32(Bytes& b, size_t pos, uint32_t v) {
+    if (b.size() < pos + 4) b.resize(pos + 4);
+    for (int k = 0; k < 4; ++k) b[pos + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+
+Entry Named(const std::string& name, const Bytes& data) {
+    Entry e;
+    e.name = name;
+    e.data = data;
+    return e;
+}
+
+Entry Named(const std::string& name, const std::string& data) { return Named(name, ToBytes(data)); }
+
+Entry Unnamed(const Bytes& data) {
+    Entry e;
+    e.named = false;
+    e.data = data;
+    return e;
+}
+
+namespace {
+
+uint64_t DataSize(const Entry& e) { return e.externalSize ? *e.externalSize : e.data.size(); }
+
+}  // namespace
+
+Bytes Archive::BuildHead() const {
+    const size_t n = entries.size();
+    Bytes out(16 + 16 * n + namePadding, 0);
+    std::vector<uint32_t> nameOffsets(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+        if (!entries[i].named) continue;
+        nameOffsets[i] = static_cast<uint32_t>(out.size());
+        PutLE32(out, out.size(), static_cast<uint32_t>(entries[i].name.size()));
+        out.insert(out.end(), entries[i].name.begin(), entries[i].name.end());
+    }
+    uint64_t dataPos = out.size();
+    for (size_t i = 0; i < n; ++i) {
+        const Entry& e = entries[i];
+        size_t rec = 16 + 16 * i;
+        PutLE32(out, rec, e.offset ? *e.offset : static_cast<uint32_t>(dataPos));
+        PutLE32(out, rec + 4, 0xDEADBEEF);  // unused field
+        PutLE32(out, rec + 8, e.size ? *e.size : static_cast<uint32_t>(DataSize(e)));
+        PutLE32(out, rec + 12, e.nameOffset ? *e.nameOffset : nameOffsets[i]);
+        if (e.nameLength && e.named) PutLE32(out, nameOffsets[i], *e.nameLength);
+        dataPos += DataSize(e);
+    }
+    PutLE32(out, 0, magic ? *magic : 0x41445047);
+    PutLE32(out, 4, fileSize ? *fileSize : static_cast<uint32_t>(dataPos));
+    PutLE32(out, 8, 0xCAFEF00D);  // unused field
+    PutLE32(out, 12, static_cast<uint32_t>(entryCount ? *entryCount : static_cast<int32_t>(n)));
+    return out;
+}
+
+Bytes Archive::Build() const {
+    Bytes out = BuildHead();
+    for (const Entry& e : entries)
+        if (!e.externalSize) out.insert(out.end(), e.data.begin(), e.data.end());
+    return out;
+}
+
+void Archive::Write(const std::string& path) const { WriteFile(path, Build()); }
+
+Bytes Gzip(const Bytes& data, const GzipOptions& options) {
+    Bytes out = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+    uint8_t flags = 0;
+    if (options.headerCrc) flags |= 0x02;
+    if (options.extra) {
+        flags |= 0x04;
+        out.push_back(static_cast<uint8_t>(options.extra->size()));
+        out.push_back(static_cast<uint8_t>(options.extra->size() >> 8));
+        out.insert(out.end(), options.extra->begin(), options.extra->end());
+    }
+    if (options.fname) {
+        flags |= 0x08;
+        out.insert(out.end(), options.fname->begin(), options.fname->end());
+        out.push_back(0);
+    }
+    if (options.comment) {
+        flags |= 0x10;
+        out.insert(out.end(), options.comment->begin(), options.comment->end());
+        out.push_back(0);
+    }
+    out[3] = flags;
+    if (options.headerCrc) {
+        uLong crc = crc32(0, out.data(), static_cast<uInt>(out.size()));
+        out.push_back(static_cast<uint8_t>(crc));
+        out.push_back(static_cast<uint8_t>(crc >> 8));
+    }
+    z_stream z{};
+    if (deflateInit2(&z, options.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    Bytes deflated(deflateBound(&z, static_cast<uLong>(data.size())) + 16);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = deflated.data();
+    z.avail_out = static_cast<uInt>(deflated.size());
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+    deflated.resize(z.total_out);
+    deflateEnd(&z);
+    out.insert(out.end(), deflated.begin(), deflated.end());
+    uLong crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
+    Bytes trailer;
+    PutLE32(trailer, 0, static_cast<uint32_t>(crc));
+    PutLE32(trailer, 4, static_cast<uint32_t>(data.size()));
+    out.insert(out.end(), trailer.begin(), trailer.end());
+    return out;
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!f) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw std::runtime_error("cannot read " + path);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+}  // namespace testdat

@@ -1,0 +1,64 @@
+// A test-only writer of "GPDA" archives and gzip members, able to set any
+// field to any value, wrong ones included.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testdat {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ToBytes(const std::string& s);
+std::string ToString(const Bytes& b);
+void PutLE32(Bytes& b, size_t pos, uint32_t v);
+
+struct Entry {
+    std::string name;      // the name record's text
+    bool named = true;     // false: nameOffset 0, the tool makes a name up
+    Bytes data;
+    // Data that the caller appends itself, in entry order (for archives too
+    // large to build in memory); data is then ignored.
+    std::optional<uint64_t> externalSize;
+    // Overrides of the record fields, applied after the layout.
+    std::optional<uint32_t> offset, size, nameOffset, nameLength;
+};
+
+// Entries with or without a name record.
+Entry Named(const std::string& name, const Bytes& data);
+Entry Named(const std::string& name, const std::string& data);
+Entry Unnamed(const Bytes& data);
+
+// Layout: header, entry table, name records (length + text, no terminator),
+// then every entry's data in table order.
+struct Archive {
+    std::vector<Entry> entries;
+    std::optional<uint32_t> magic, fileSize;
+    std::optional<int32_t> entryCount;
+    size_t namePadding = 0;  // zero bytes between the table and the names
+
+    // Header, table and names, with data offsets as if the data followed.
+    Bytes BuildHead() const;
+    // The whole archive.
+    Bytes Build() const;
+    // Writes the whole archive to path.
+    void Write(const std::string& path) const;
+};
+
+struct GzipOptions {
+    std::optional<std::string> fname;
+    std::optional<Bytes> extra;
+    std::optional<std::string> comment;
+    bool headerCrc = false;
+    int level = 6;
+};
+
+// A gzip member holding data, with a proper trailer.
+Bytes Gzip(const Bytes& data, const GzipOptions& options = {});
+
+void WriteFile(const std::string& path, const Bytes& bytes);
+Bytes ReadFile(const std::string& path);
+
+}  // namespace testdat

@@ -1,0 +1,114 @@
+#include "tool_runner.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace testdat {
+
+namespace {
+
+std::string Env(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? std::string(v) : fallback;
+}
+
+}  // namespace
+
+bool WindowsTool() { return !Env("RAVELKIT_RUNNER", "").empty(); }
+
+std::string ToolPath(const std::string& hostPath) {
+    if (!WindowsTool()) return hostPath;
+    std::string p = "Z:" + hostPath;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+std::string Printed(const std::string& hostPath) { return ToolPath(hostPath); }
+
+std::string Lines(const std::string& text) {
+    if (!WindowsTool()) return text;
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) {
+    std::vector<std::string> argv;
+    std::string runner = Env("RAVELKIT_RUNNER", "");
+    if (!runner.empty()) argv.push_back(runner);
+    argv.push_back(Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE));
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (std::string& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) throw std::runtime_error("pipe");
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork");
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+        execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    RunResult result;
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buf, sizeof buf)) != 0) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        result.out.append(buf, static_cast<size_t>(n));
+    }
+    close(pipeFds[0]);
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    return result;
+}
+
+std::map<std::string, std::string> Tree(const std::string& dir) {
+    std::map<std::string, std::string> tree;
+    for (const auto& item : fs::recursive_directory_iterator(dir)) {
+        std::string rel = fs::relative(item.path(), dir).generic_string();
+        if (item.is_directory()) {
+            tree[rel + "/"] = "";
+        } else {
+            std::ifstream f(item.path(), std::ios::binary);
+            tree[rel] = std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        }
+    }
+    return tree;
+}
+
+std::string MakeTempDir() {
+    std::string templ = (fs::temp_directory_path() / "ravelkit-test-XXXXXX").string();
+    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp");
+    return templ;
+}
+
+void RemoveTree(const std::string& dir) {
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir, ec);
+}
+
+}  // namespace testdat

@@ -1,0 +1,42 @@
+// Runs the built tool as a separate process and looks at what it left.
+//
+// The binary is RAVELKIT_EXE (default: the one built beside the tests).
+// With RAVELKIT_RUNNER set (a Windows build run under an emulator), the
+// binary is started through it and paths are handed over in Windows form.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testdat {
+
+struct RunResult {
+    int status = -1;     // exit status, or -1 when the tool did not exit normally
+    std::string out;     // everything written to standard output, as bytes
+};
+
+// Runs the tool with args, in the working directory cwd (empty: the tests').
+RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = "");
+
+// True when the tool under test is the Windows build.
+bool WindowsTool();
+
+// An absolute host path as the tool should be given it.
+std::string ToolPath(const std::string& hostPath);
+
+// A host path as the tool prints it in error lines (its own separators).
+std::string Printed(const std::string& hostPath);
+
+// Expected standard output: "\n" becomes the tool's line ending.
+std::string Lines(const std::string& text);
+
+// Every file under dir (relative path -> contents) and every folder (as
+// "path/" -> "").
+std::map<std::string, std::string> Tree(const std::string& dir);
+
+// A fresh empty folder under the system's temporary folder.
+std::string MakeTempDir();
+void RemoveTree(const std::string& dir);
+
+}  // namespace testdat
