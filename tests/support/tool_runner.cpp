@@ -44,11 +44,17 @@ std::string Lines(const std::string& text) {
     return out;
 }
 
+std::string ToolExe() { return Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE); }
+
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) {
+    return RunToolAt(ToolExe(), args, cwd);
+}
+
+RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd) {
     std::vector<std::string> argv;
     std::string runner = Env("RAVELKIT_RUNNER", "");
     if (!runner.empty()) argv.push_back(runner);
-    argv.push_back(Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE));
+    argv.push_back(exe);
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
     for (std::string& a : argv) cargv.push_back(a.data());

@@ -19,6 +19,13 @@ struct RunResult {
 // Runs the tool with args, in the working directory cwd (empty: the tests').
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = "");
 
+// The tool's binary as a host path.
+std::string ToolExe();
+
+// Runs the binary at exe (a copy of the tool, say) like RunTool.
+RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args,
+                    const std::string& cwd = "");
+
 // True when the tool under test is the Windows build.
 bool WindowsTool();
 

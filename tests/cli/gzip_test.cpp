@@ -1,0 +1,297 @@
+// Whole-program tests: gzip members (header fields, expansion, inflate
+// errors, broken headers).
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "dat_writer.h"
+#include "tool_runner.h"
+
+using namespace testdat;
+
+namespace {
+
+const Bytes kPlainHeader = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+
+Bytes Random(size_t n, unsigned seed = 1) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (uint8_t& c : b) c = static_cast<uint8_t>(rng());
+    return b;
+}
+
+// Compressible data that still never repeats exactly.
+Bytes Text(size_t n) {
+    std::mt19937 rng(7);
+    Bytes b(n);
+    for (uint8_t& c : b) c = static_cast<uint8_t>("abcdefgh \n"[rng() % 10]);
+    return b;
+}
+
+// Raw deflate data of `data`, ended with `flush` (Z_FINISH gives a complete
+// stream, Z_SYNC_FLUSH one whose data all decodes but has no final block).
+Bytes Deflate(const Bytes& data, int flush, int level = 6) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 64);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int ret = deflate(&z, flush);
+    if (ret != (flush == Z_FINISH ? Z_STREAM_END : Z_OK) || z.avail_in != 0)
+        throw std::runtime_error("deflate");
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string N(size_t n) { return std::to_string(n); }
+
+class GzipCli : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = MakeTempDir(); }
+    void TearDown() override { RemoveTree(dir_); }
+    std::string Path(const std::string& rel) const { return dir_ + "/" + rel; }
+
+    // Writes the archive as x.dat and unpacks it into out/.
+    RunResult Unpack(const Archive& a) {
+        a.Write(Path("x.dat"));
+        return RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    }
+    std::map<std::string, std::string> Out() const {
+        if (!std::filesystem::exists(Path("out"))) return {};
+        return Tree(Path("out"));
+    }
+    std::string dir_;
+};
+
+TEST_F(GzipCli, HeaderFileNameNamesTheOutput) {
+    const Bytes data = Text(5000);
+    GzipOptions all;
+    all.extra = Bytes{1, 2, 3, 4, 5, 6};
+    all.fname = "all.txt";
+    all.comment = "a comment";
+    all.headerCrc = true;
+    struct Case {
+        GzipOptions options;
+        std::string stored, written;
+    };
+    const Case cases[] = {
+        {GzipOptions{std::string("tex01.gim"), {}, {}, false, 6}, "x", "tex01.gim"},
+        {GzipOptions{std::string("pack.dat.gz"), {}, {}, false, 6}, "p", "pack.dat"},
+        {all, "y", "all.txt"},
+        {GzipOptions{}, "keep.bin.gz", "keep.bin"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written);
+        RemoveTree(Path("out"));
+        const Bytes member = Gzip(data, c.options);
+        Archive a;
+        a.entries.push_back(Named(c.stored, member));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, Lines(c.stored + " " + N(member.size()) + " bytes to 5000 bytes\n"));
+        EXPECT_EQ(Out(), (std::map<std::string, std::string>{{c.written, ToString(data)}}));
+    }
+}
+
+TEST_F(GzipCli, UnusableHeaderFileNames) {
+    struct Case {
+        std::string fname, error;
+    };
+    const Case cases[] = {
+        {"", "cannot create " + Printed(Path("out/"))},
+        {"../evil", "unsafe path " + Printed(Path("out/../evil"))},
+        {"/abs", "unsafe path " + Printed(Path("out//abs"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fname);
+        RemoveTree(Path("out"));
+        GzipOptions o;
+        o.fname = c.fname;
+        const Bytes member = Gzip(ToBytes("data"), o);
+        Archive a;
+        a.entries.push_back(Named("x", member));
+        a.entries.push_back(Named("next.txt", "ok"));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : " + c.error + "\nnext.txt 2 bytes\n"));
+        EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"next.txt", "ok"}}));
+        EXPECT_FALSE(std::filesystem::exists(Path("evil")));
+    }
+}
+
+TEST_F(GzipCli, MemberEndingAfterItsHeaderGivesEmptyFile) {
+    Bytes named = {0x1F, 0x8B, 8, 0x08 | 0x02, 0, 0, 0, 0, 0, 3, 'e', '.', 't', 'x', 't', 0, 0x12, 0x34};
+    Archive a;
+    a.entries.push_back(Named("plain", kPlainHeader));
+    a.entries.push_back(Named("n", named));
+    RunResult r = Unpack(a);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("plain 10 bytes to 0 bytes\nn 18 bytes to 0 bytes\n"));
+    EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"plain", ""}, {"e.txt", ""}}));
+}
+
+TEST_F(GzipCli, OnlyTheFirstDeflateStreamIsExpanded) {
+    GzipOptions first, second;
+    first.fname = "first.txt";
+    second.fname = "second.txt";
+    const Bytes member = Cat(Gzip(ToBytes("one"), first), Gzip(ToBytes("two"), second));
+    Archive a;
+    a.entries.push_back(Named("x", member));
+    RunResult r = Unpack(a);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes to 3 bytes\n"));
+    EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"first.txt", "one"}}));
+}
+
+// Sizes at and around the edges of the output window and of common chunk
+// sizes, compressible and not, are written whole.
+TEST_F(GzipCli, ExpandedSizesAroundWindowEdges) {
+    struct Case {
+        size_t size;
+        int level;
+        bool random;
+    };
+    const Case cases[] = {
+        {4094, 6, false},   {4095, 6, false},   {4096, 6, false},    {4095 * 64, 6, false},
+        {4095 * 65, 6, false}, {262143, 6, false}, {262144, 6, false}, {262145, 6, false},
+        {524288, 6, false}, {262144, 0, false}, {262145, 0, true},   {1000003, 6, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(N(c.size) + " level " + N(c.level) + (c.random ? " random" : ""));
+        RemoveTree(Path("out"));
+        const Bytes data = c.random ? Random(c.size) : Text(c.size);
+        GzipOptions o;
+        o.level = c.level;
+        const Bytes member = Gzip(data, o);
+        Archive a;
+        a.entries.push_back(Named("d.bin", member));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, Lines("d.bin " + N(member.size()) + " bytes to " + N(c.size) + " bytes\n"));
+        EXPECT_TRUE(Out() == (std::map<std::string, std::string>{{"d.bin", ToString(data)}}));
+    }
+}
+
+TEST_F(GzipCli, LargeMemberWithFileName) {
+    const Bytes data = Text(5 * 1024 * 1024);
+    GzipOptions o;
+    o.fname = "big.bin";
+    const Bytes member = Gzip(data, o);
+    Archive a;
+    a.entries.push_back(Named("x", member));
+    RunResult r = Unpack(a);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes to 5242880 bytes\n"));
+    EXPECT_TRUE(Out() == (std::map<std::string, std::string>{{"big.bin", ToString(data)}}));
+}
+
+// Inflate errors: the code, then every byte inflated before it.
+TEST_F(GzipCli, InflateErrorsKeepWhatWasInflated) {
+    // A block header with the reserved type 3, after a sync flush.
+    const Bytes garbage = {0x07, 0xAA, 0x55, 0xAA, 0x55};
+    struct Case {
+        size_t good;     // bytes that decode before the stream breaks
+        bool truncated;  // stream just stops instead of turning to garbage
+    };
+    const Case cases[] = {{0, false}, {1000, false}, {300000, false},
+                          {1000, true}, {300000, true}, {600000, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(N(c.good) + (c.truncated ? " truncated" : " corrupt"));
+        RemoveTree(Path("out"));
+        const Bytes data = Text(c.good);
+        Bytes member = Cat(kPlainHeader, Deflate(data, Z_SYNC_FLUSH));
+        if (!c.truncated) member = Cat(member, garbage);
+        Archive a;
+        a.entries.push_back(Named("x", member));
+        a.entries.push_back(Named("next.txt", "ok"));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes" + (c.truncated ? "-5" : "-3") + "\n to " +
+                               N(c.good) + " bytes\nnext.txt 2 bytes\n"));
+        EXPECT_TRUE(Out() == (std::map<std::string, std::string>{{"x", ToString(data)}, {"next.txt", "ok"}}));
+    }
+}
+
+TEST_F(GzipCli, MemberCutMidStreamKeepsAPrefix) {
+    const Bytes data = Random(1 << 20, 3);
+    GzipOptions o;
+    o.level = 0;
+    Bytes member = Gzip(data, o);
+    member.resize(member.size() / 2);
+    Archive a;
+    a.entries.push_back(Named("x", member));
+    RunResult r = Unpack(a);
+    EXPECT_EQ(r.status, 1);
+    const std::string head = "x " + N(member.size()) + " bytes-5\n to ";
+    ASSERT_EQ(r.out.compare(0, head.size(), Lines(head)), 0) << r.out;
+    const std::string out = Out()["x"];
+    EXPECT_GT(out.size(), 0u);
+    EXPECT_EQ(r.out, Lines(head + N(out.size()) + " bytes\n"));
+    EXPECT_TRUE(out == ToString(data).substr(0, out.size()));
+}
+
+TEST_F(GzipCli, BadHeadersAreReportedAndTheWalkGoesOn) {
+    auto header = [](uint8_t flags, const Bytes& rest) {
+        Bytes b = kPlainHeader;
+        b[3] = flags;
+        return Cat(b, rest);
+    };
+    const Bytes cases[] = {
+        {0x1F, 0x8B},
+        {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0},
+        header(0x04, {}),                      // FEXTRA without XLEN
+        header(0x04, {6}),                     // half an XLEN
+        header(0x04, {6, 0, 1, 2, 3}),         // XLEN past the end
+        header(0x04, {0xFF, 0xFF, 1, 2}),
+        header(0x08, ToBytes("name")),         // FNAME without its zero
+        header(0x10, ToBytes("comment")),      // FCOMMENT without its zero
+        header(0x18, Cat(ToBytes("n\0"), ToBytes("c"))),
+        header(0x02, {}),                      // FHCRC past the end
+        header(0x02, {0x12}),
+        header(0x0C, Cat(Bytes{2, 0, 1, 2}, ToBytes("abc"))),
+    };
+    for (const Bytes& member : cases) {
+        SCOPED_TRACE(member.size());
+        RemoveTree(Path("out"));
+        Archive a;
+        a.entries.push_back(Named("x", member));
+        a.entries.push_back(Named("next.txt", "ok"));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : bad gzip header " + Printed(Path("x.dat")) +
+                               "\nnext.txt 2 bytes\n"));
+        EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"next.txt", "ok"}}));
+    }
+}
+
+TEST_F(GzipCli, TrailerIsNotChecked) {
+    const Bytes data = Text(3000);
+    Bytes badCrc = Gzip(data), badLength = Gzip(data), noTrailer = Gzip(data);
+    badCrc[badCrc.size() - 8] ^= 0xFF;
+    badLength[badLength.size() - 1] ^= 0x40;
+    noTrailer.resize(noTrailer.size() - 8);
+    Archive a;
+    a.entries.push_back(Named("c", badCrc));
+    a.entries.push_back(Named("l", badLength));
+    a.entries.push_back(Named("t", noTrailer));
+    RunResult r = Unpack(a);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("c " + N(badCrc.size()) + " bytes to 3000 bytes\nl " + N(badLength.size()) +
+                           " bytes to 3000 bytes\nt " + N(noTrailer.size()) + " bytes to 3000 bytes\n"));
+    const std::string d = ToString(data);
+    EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"c", d}, {"l", d}, {"t", d}}));
+}
+
+}  // namespace

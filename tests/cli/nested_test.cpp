@@ -1,0 +1,182 @@
+// Whole-program tests: archives inside archives, unpacked depth first.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "dat_writer.h"
+#include "tool_runner.h"
+
+using namespace testdat;
+
+namespace {
+
+std::string N(size_t n) { return std::to_string(n); }
+
+using TreeMap = std::map<std::string, std::string>;
+
+class NestedCli : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = MakeTempDir(); }
+    void TearDown() override { RemoveTree(dir_); }
+    std::string Path(const std::string& rel) const { return dir_ + "/" + rel; }
+
+    // Writes the archive as x.dat and unpacks it into out/.
+    RunResult Unpack(const Archive& a, const std::vector<std::string>& options = {}) {
+        a.Write(Path("x.dat"));
+        std::vector<std::string> args = options;
+        args.push_back(ToolPath(Path("x.dat")));
+        args.push_back(ToolPath(Path("out")));
+        return RunTool(args);
+    }
+    TreeMap Out() const { return std::filesystem::exists(Path("out")) ? Tree(Path("out")) : TreeMap{}; }
+    std::string dir_;
+};
+
+Archive Of(std::vector<Entry> entries) {
+    Archive a;
+    a.entries = std::move(entries);
+    return a;
+}
+
+// ui/menu.dat holding two files, then after.txt.
+Archive MenuArchive(const Bytes& menu) {
+    return Of({Named("ui/menu.dat", menu), Named("after.txt", "z")});
+}
+
+TEST_F(NestedCli, NestedArchiveUnpacksBesideItsName) {
+    const Bytes menu = Of({Named("a.txt", "AAA"), Named("sub/b.txt", "BB")}).Build();
+    RunResult r = Unpack(MenuArchive(menu));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) +
+                           " bytes\nui/menu/a.txt 3 bytes\nui/menu/sub/b.txt 2 bytes\nafter.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu/", ""}, {"ui/menu/a.txt", "AAA"}, {"ui/menu/sub/", ""},
+                              {"ui/menu/sub/b.txt", "BB"}, {"after.txt", "z"}}));
+}
+
+TEST_F(NestedCli, SkipOptionKeepsNestedArchive) {
+    const Bytes menu = Of({Named("a.txt", "AAA")}).Build();
+    for (const char* option : {"-s", "-S"}) {
+        SCOPED_TRACE(option);
+        RemoveTree(Path("out"));
+        RunResult r = Unpack(MenuArchive(menu), {option});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nafter.txt 1 bytes\n"));
+        EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu.dat", ToString(menu)}, {"after.txt", "z"}}));
+    }
+}
+
+TEST_F(NestedCli, TwoLevelsWithGzipMembersDepthFirst) {
+    GzipOptions named;
+    named.fname = "g1.txt";
+    const Bytes deep = Gzip(ToBytes("deep"));
+    const Bytes lvl2 = Of({Named("d.txt.gz", deep)}).Build();
+    const Bytes lvl2gz = Gzip(lvl2);
+    const Bytes g1 = Gzip(ToBytes("g1"), named);
+    const Bytes lvl1 = Of({Named("g1", g1), Named("lvl2.dat.gz", lvl2gz)}).Build();
+    RunResult r = Unpack(Of({Named("first.txt", "f"), Named("lvl1.dat", lvl1), Named("last.txt", "l")}));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("first.txt 1 bytes\n"
+                           "lvl1.dat " + N(lvl1.size()) + " bytes\n"
+                           "lvl1/g1 " + N(g1.size()) + " bytes to 2 bytes\n"
+                           "lvl1/lvl2.dat.gz " + N(lvl2gz.size()) + " bytes to " + N(lvl2.size()) + " bytes\n"
+                           "lvl1/lvl2/d.txt.gz " + N(deep.size()) + " bytes to 4 bytes\n"
+                           "last.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"first.txt", "f"}, {"lvl1/", ""}, {"lvl1/g1.txt", "g1"}, {"lvl1/lvl2/", ""},
+                              {"lvl1/lvl2/d.txt", "deep"}, {"last.txt", "l"}}));
+}
+
+TEST_F(NestedCli, NestedFileWithWrongSizeIsKept) {
+    Archive bad = Of({Named("a.txt", "AAA")});
+    bad.fileSize = static_cast<uint32_t>(bad.Build().size() + 1);
+    const Bytes menu = bad.Build();
+    RunResult r = Unpack(MenuArchive(menu));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nerror : unknown format " +
+                           Printed(Path("out/ui/menu.dat")) + "\nafter.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu.dat", ToString(menu)}, {"after.txt", "z"}}));
+}
+
+TEST_F(NestedCli, NestedArchiveWithErrorsIsStillRemoved) {
+    Archive inner = Of({Named("ok.txt", "ok"), Named("bad.bin", "xyz")});
+    inner.entries[1].size = 1000;
+    const Bytes menu = inner.Build();
+    RunResult r = Unpack(MenuArchive(menu));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nui/menu/ok.txt 2 bytes\n"
+                           "ui/menu/bad.bin 1000 bytes\nerror : entry out of range " +
+                           Printed(Path("out/ui/menu.dat")) + "\nafter.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu/", ""}, {"ui/menu/ok.txt", "ok"}, {"after.txt", "z"}}));
+}
+
+TEST_F(NestedCli, UnnamedEntriesTakeTheNestedFileName) {
+    const Bytes inner = Of({Unnamed(ToBytes("p")), Unnamed(ToBytes("q"))}).Build();
+    RunResult r = Unpack(Of({Named("menu.dat", inner), Unnamed(inner)}));
+    EXPECT_EQ(r.status, 0);
+    const std::string n = N(inner.size());
+    EXPECT_EQ(r.out, Lines("menu.dat " + n + " bytes\nmenu/menu_01.dat 1 bytes\nmenu/menu_02.dat 1 bytes\n"
+                           "x_02.dat " + n + " bytes\nx_02/x_02_01.dat 1 bytes\nx_02/x_02_02.dat 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"menu/", ""}, {"menu/menu_01.dat", "p"}, {"menu/menu_02.dat", "q"},
+                              {"x_02/", ""}, {"x_02/x_02_01.dat", "p"}, {"x_02/x_02_02.dat", "q"}}));
+}
+
+// An entry spanning its whole archive holds the archive itself: every level
+// writes it again one folder deeper, until the nesting limit.
+TEST_F(NestedCli, SelfContainingArchiveStopsAtNestingLimit) {
+    Archive a = Of({Named("self.dat", Bytes{})});
+    const uint32_t length = static_cast<uint32_t>(a.Build().size());
+    a.entries[0].offset = 0;
+    a.entries[0].size = length;
+    RunResult r = Unpack(a);
+    EXPECT_EQ(r.status, 1);
+    std::string expected, prefix;
+    for (int level = 0; level <= 32; ++level, prefix += "self/")
+        expected += prefix + "self.dat " + N(length) + " bytes\n";
+    prefix.resize(prefix.size() - 5);
+    const std::string deepest = Path("out/" + prefix + "self.dat");
+    expected += "error : nesting too deep " + Printed(deepest) + "\n";
+    EXPECT_EQ(r.out, Lines(expected));
+    EXPECT_EQ(std::filesystem::file_size(deepest), length);
+    size_t files = 0;
+    for (const auto& item : Out())
+        if (item.first.back() != '/') ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(NestedCli, DotsOnlyNameGivesUnsafePrefix) {
+    const Bytes inner = Of({Named("a.txt", "A"), Named("b.txt", "B")}).Build();
+    RunResult r = Unpack(Of({Named("...", inner)}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines("... " + N(inner.size()) + " bytes\n../a.txt 1 bytes\nerror : unsafe path " +
+                           Printed(Path("out/../a.txt")) + "\n../b.txt 1 bytes\nerror : unsafe path " +
+                           Printed(Path("out/../b.txt")) + "\n"));
+    EXPECT_EQ(Out(), TreeMap{});
+    EXPECT_EQ(Tree(dir_), (TreeMap{{"out/", ""}, {"x.dat", ToString(Of({Named("...", inner)}).Build())}}));
+}
+
+// The top archive lies inside the destination, where a nested archive's
+// entry would be written.
+TEST_F(NestedCli, NestedEntryNamingTheTopArchiveIsRefused) {
+    const Bytes inner = Of({Named("top.dat", "evil"), Named("b.txt", "B")}).Build();
+    const Archive top = Of({Named("in.dat", inner)});
+    const Bytes topBytes = top.Build();
+    std::filesystem::create_directories(Path("out/in"));
+    top.Write(Path("out/in/top.dat"));
+    RunResult r = RunTool({ToolPath(Path("out/in/top.dat")), ToolPath(Path("out"))});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines("in.dat " + N(inner.size()) + " bytes\nin/top.dat 4 bytes\nerror : cannot create " +
+                           Printed(Path("out/in/top.dat")) + "\nin/b.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"in/", ""}, {"in/top.dat", ToString(topBytes)}, {"in/b.txt", "B"}}));
+}
+
+// 'a.b/' + 'c' has its last '.' in the folder part: the prefix becomes 'a/'.
+TEST_F(NestedCli, NestedPrefixCutsAtLastDotAnywhere) {
+    const Bytes leaf = Of({Named("x.txt", "1")}).Build();
+    const Bytes mid = Of({Named("c", leaf)}).Build();
+    RunResult r = Unpack(Of({Named("a.b.dat", mid)}));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("a.b.dat " + N(mid.size()) + " bytes\na.b/c " + N(leaf.size()) +
+                           " bytes\na/x.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"a.b/", ""}, {"a/", ""}, {"a/x.txt", "1"}}));
+}
+
+}  // namespace
