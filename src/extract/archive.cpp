@@ -51,8 +51,11 @@ int OpenArchive(ArchiveWalk& w) {
         return -1;
     }
     w.indexLength = static_cast<size_t>(std::min<int64_t>(w.archive.length, kIndexLimit));
+    // No entry can be longer than the archive, so small (nested) archives
+    // get small buffers.
+    size_t copyLength = static_cast<size_t>(std::min<int64_t>(w.archive.length, kCopyChunk));
     if (w.index.Alloc(std::max(w.indexLength, kHeaderSize)) == nullptr ||
-        w.copy.Alloc(kCopyChunk) == nullptr) {
+        w.copy.Alloc(std::max<size_t>(copyLength, 1)) == nullptr) {
         std::printf("error : out of memory %s\n", w.datPath.c_str());
         return -1;
     }

@@ -80,8 +80,8 @@ std::string WithTrailingSeparator(const std::string& dir);
 // ---- names ---------------------------------------------------------------
 
 // Length in bytes of the character that starts at s: 2 for the lead byte of
-// a double-byte character followed by a non-zero byte, else 1.  s must not
-// point at the terminator.
+// a double-byte character followed by a byte that can be its trail byte
+// (never NUL), else 1.  s must not point at the terminator.
 size_t CharLength(const char* s);
 
 // Multibyte-aware searches: the offset of the last `c`, or of the first

@@ -43,7 +43,10 @@ bool IsOpenForReading(const FileId& id) {
 
 FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
 
+// Shift-JIS (code page 932): a lead byte takes the next byte with it when
+// that byte can be a trail byte.  A separator or '.' never can.
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
 }  // namespace
 
@@ -54,8 +57,8 @@ int OpenForReading(const std::string& path) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    int err = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (err != 0) {
         close(fd);
         errno = err;
         return -1;
@@ -158,7 +161,7 @@ std::string WithTrailingSeparator(const std::string& dir) {
 }
 
 size_t CharLength(const char* s) {
-    return IsLeadByte(static_cast<unsigned char>(s[0])) && s[1] != '\0' ? 2 : 1;
+    return IsLeadByte(static_cast<unsigned char>(s[0])) && IsTrailByte(static_cast<unsigned char>(s[1])) ? 2 : 1;
 }
 
 size_t FindLastChar(const std::string& s, char c) {

@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <filesystem>
 #include <random>
 #include <stdexcept>
 
-#include "dat_writer.h"
-#include "tool_runner.h"
+#include "cli_fixture.h"
 
-using namespace testdat;
+using namespace clitest;
 
 namespace {
 
@@ -57,23 +55,7 @@ Bytes Cat(Bytes a, const Bytes& b) {
 
 std::string N(size_t n) { return std::to_string(n); }
 
-class GzipCli : public ::testing::Test {
-protected:
-    void SetUp() override { dir_ = MakeTempDir(); }
-    void TearDown() override { RemoveTree(dir_); }
-    std::string Path(const std::string& rel) const { return dir_ + "/" + rel; }
-
-    // Writes the archive as x.dat and unpacks it into out/.
-    RunResult Unpack(const Archive& a) {
-        a.Write(Path("x.dat"));
-        return RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
-    }
-    std::map<std::string, std::string> Out() const {
-        if (!std::filesystem::exists(Path("out"))) return {};
-        return Tree(Path("out"));
-    }
-    std::string dir_;
-};
+class GzipCli : public CliTest {};
 
 TEST_F(GzipCli, HeaderFileNameNamesTheOutput) {
     const Bytes data = Text(5000);
@@ -101,7 +83,7 @@ TEST_F(GzipCli, HeaderFileNameNamesTheOutput) {
         RunResult r = Unpack(a);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, Lines(c.stored + " " + N(member.size()) + " bytes to 5000 bytes\n"));
-        EXPECT_EQ(Out(), (std::map<std::string, std::string>{{c.written, ToString(data)}}));
+        EXPECT_EQ(Out(), (TreeMap{{c.written, ToString(data)}}));
     }
 }
 
@@ -126,8 +108,8 @@ TEST_F(GzipCli, UnusableHeaderFileNames) {
         RunResult r = Unpack(a);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : " + c.error + "\nnext.txt 2 bytes\n"));
-        EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"next.txt", "ok"}}));
-        EXPECT_FALSE(std::filesystem::exists(Path("evil")));
+        EXPECT_EQ(Out(), (TreeMap{{"next.txt", "ok"}}));
+        EXPECT_FALSE(Exists("evil"));
     }
 }
 
@@ -139,7 +121,7 @@ TEST_F(GzipCli, MemberEndingAfterItsHeaderGivesEmptyFile) {
     RunResult r = Unpack(a);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines("plain 10 bytes to 0 bytes\nn 18 bytes to 0 bytes\n"));
-    EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"plain", ""}, {"e.txt", ""}}));
+    EXPECT_EQ(Out(), (TreeMap{{"plain", ""}, {"e.txt", ""}}));
 }
 
 TEST_F(GzipCli, OnlyTheFirstDeflateStreamIsExpanded) {
@@ -152,11 +134,11 @@ TEST_F(GzipCli, OnlyTheFirstDeflateStreamIsExpanded) {
     RunResult r = Unpack(a);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes to 3 bytes\n"));
-    EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"first.txt", "one"}}));
+    EXPECT_EQ(Out(), (TreeMap{{"first.txt", "one"}}));
 }
 
 // Sizes at and around the edges of the output window and of common chunk
-// sizes, compressible and not, are written whole.
+// sizes, compressible and not, with and without a trailer, are written whole.
 TEST_F(GzipCli, ExpandedSizesAroundWindowEdges) {
     struct Case {
         size_t size;
@@ -175,12 +157,16 @@ TEST_F(GzipCli, ExpandedSizesAroundWindowEdges) {
         GzipOptions o;
         o.level = c.level;
         const Bytes member = Gzip(data, o);
+        // The same member without its trailer: the deflate data ends the entry.
+        const Bytes bare(member.begin(), member.end() - 8);
         Archive a;
         a.entries.push_back(Named("d.bin", member));
+        a.entries.push_back(Named("t.bin", bare));
         RunResult r = Unpack(a);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Lines("d.bin " + N(member.size()) + " bytes to " + N(c.size) + " bytes\n"));
-        EXPECT_TRUE(Out() == (std::map<std::string, std::string>{{"d.bin", ToString(data)}}));
+        EXPECT_EQ(r.out, Lines("d.bin " + N(member.size()) + " bytes to " + N(c.size) + " bytes\nt.bin " +
+                               N(bare.size()) + " bytes to " + N(c.size) + " bytes\n"));
+        EXPECT_TRUE(Out() == (TreeMap{{"d.bin", ToString(data)}, {"t.bin", ToString(data)}}));
     }
 }
 
@@ -194,7 +180,7 @@ TEST_F(GzipCli, LargeMemberWithFileName) {
     RunResult r = Unpack(a);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes to 5242880 bytes\n"));
-    EXPECT_TRUE(Out() == (std::map<std::string, std::string>{{"big.bin", ToString(data)}}));
+    EXPECT_TRUE(Out() == (TreeMap{{"big.bin", ToString(data)}}));
 }
 
 // Inflate errors: the code, then every byte inflated before it.
@@ -220,7 +206,7 @@ TEST_F(GzipCli, InflateErrorsKeepWhatWasInflated) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes" + (c.truncated ? "-5" : "-3") + "\n to " +
                                N(c.good) + " bytes\nnext.txt 2 bytes\n"));
-        EXPECT_TRUE(Out() == (std::map<std::string, std::string>{{"x", ToString(data)}, {"next.txt", "ok"}}));
+        EXPECT_TRUE(Out() == (TreeMap{{"x", ToString(data)}, {"next.txt", "ok"}}));
     }
 }
 
@@ -270,9 +256,9 @@ TEST_F(GzipCli, BadHeadersAreReportedAndTheWalkGoesOn) {
         a.entries.push_back(Named("next.txt", "ok"));
         RunResult r = Unpack(a);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : bad gzip header " + Printed(Path("x.dat")) +
+        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : bad gzip header " + Dat() +
                                "\nnext.txt 2 bytes\n"));
-        EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"next.txt", "ok"}}));
+        EXPECT_EQ(Out(), (TreeMap{{"next.txt", "ok"}}));
     }
 }
 
@@ -291,7 +277,7 @@ TEST_F(GzipCli, TrailerIsNotChecked) {
     EXPECT_EQ(r.out, Lines("c " + N(badCrc.size()) + " bytes to 3000 bytes\nl " + N(badLength.size()) +
                            " bytes to 3000 bytes\nt " + N(noTrailer.size()) + " bytes to 3000 bytes\n"));
     const std::string d = ToString(data);
-    EXPECT_EQ(Out(), (std::map<std::string, std::string>{{"c", d}, {"l", d}, {"t", d}}));
+    EXPECT_EQ(Out(), (TreeMap{{"c", d}, {"l", d}, {"t", d}}));
 }
 
 }  // namespace

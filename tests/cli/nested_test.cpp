@@ -3,34 +3,15 @@
 
 #include <filesystem>
 
-#include "dat_writer.h"
-#include "tool_runner.h"
+#include "cli_fixture.h"
 
-using namespace testdat;
+using namespace clitest;
 
 namespace {
 
 std::string N(size_t n) { return std::to_string(n); }
 
-using TreeMap = std::map<std::string, std::string>;
-
-class NestedCli : public ::testing::Test {
-protected:
-    void SetUp() override { dir_ = MakeTempDir(); }
-    void TearDown() override { RemoveTree(dir_); }
-    std::string Path(const std::string& rel) const { return dir_ + "/" + rel; }
-
-    // Writes the archive as x.dat and unpacks it into out/.
-    RunResult Unpack(const Archive& a, const std::vector<std::string>& options = {}) {
-        a.Write(Path("x.dat"));
-        std::vector<std::string> args = options;
-        args.push_back(ToolPath(Path("x.dat")));
-        args.push_back(ToolPath(Path("out")));
-        return RunTool(args);
-    }
-    TreeMap Out() const { return std::filesystem::exists(Path("out")) ? Tree(Path("out")) : TreeMap{}; }
-    std::string dir_;
-};
+class NestedCli : public CliTest {};
 
 Archive Of(std::vector<Entry> entries) {
     Archive a;
@@ -58,7 +39,8 @@ TEST_F(NestedCli, SkipOptionKeepsNestedArchive) {
     for (const char* option : {"-s", "-S"}) {
         SCOPED_TRACE(option);
         RemoveTree(Path("out"));
-        RunResult r = Unpack(MenuArchive(menu), {option});
+        MenuArchive(menu).Write(Path("x.dat"));
+        RunResult r = RunTool({option, ToolPath(Path("x.dat")), ToolPath(Path("out"))});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nafter.txt 1 bytes\n"));
         EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu.dat", ToString(menu)}, {"after.txt", "z"}}));

@@ -25,8 +25,8 @@ struct TempDir {
 TEST(Naming, StoredNameEndsBeforeLastSpace) {
     struct Case { const char* text; const char* name; };
     for (const Case& c : {Case{"title.gim extra", "title.gim"}, Case{"a b c", "a b"}, Case{" x", ""},
-                          Case{"plain", "plain"}, Case{"\x83\x20z", "\x83\x20z"},
-                          Case{"a \x83\x20z", "a"}, Case{"\x82\xA0 x", "\x82\xA0"},
+                          Case{"plain", "plain"}, Case{"\x83\x20z", "\x83"},
+                          Case{"a \x83\x20z", "a \x83"}, Case{"\x82\xA0 x", "\x82\xA0"},
                           Case{"\x83\x5C \x95\x5C", "\x83\x5C"}, Case{"trailing ", "trailing"}}) {
         EXPECT_EQ(FinishStoredName(c.text), c.name) << c.text;
     }

@@ -28,6 +28,18 @@ TEST(Platform, CharLengthKnowsTheLeadBytes) {
     }
 }
 
+#ifndef _WIN32
+// A byte that cannot be a trail byte stays a character of its own, so a
+// separator or '.' after a stray lead byte is still seen by the searches.
+TEST(Platform, StrayLeadByteNeverSwallowsSeparatorOrDot) {
+    for (char next : {'/', '.', ' ', '\x7F', '\x3F'}) {
+        const char two[] = {'\x95', next, 0};
+        EXPECT_EQ(plat::CharLength(two), 1u) << int(next);
+    }
+    EXPECT_EQ(plat::FindLastChar("\x95/x", '/'), 1u);
+}
+#endif
+
 TEST(Platform, SearchesSkipTrailBytes) {
     EXPECT_EQ(plat::FindLastChar("a\\b", '\\'), 1u);
     EXPECT_EQ(plat::FindLastChar("\x95\x5C" "x", '\\'), npos);

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Bounded memory: expands one gzip member of >= 256 MiB of incompressible
+# data and fails when the tool's peak resident set exceeds 64 MiB.  Prints
+# the peak RSS, its ratio to the member's stored size, and the wall time.
+# Usage: scripts/memory_check.sh [ravelkit binary]   (default: builds the release preset)
+# Needs about twice the data size free in ${TMPDIR:-/tmp}.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+limit_kib=$((64 * 1024))
+data_bytes=$((256 * 1024 * 1024))
+
+if ! dpkg -s time >/dev/null 2>&1 && [ ! -x /usr/bin/time ]; then
+  if [ "$(id -u)" -eq 0 ]; then apt-get install -y time >/dev/null; else sudo apt-get install -y time >/dev/null; fi
+fi
+
+cmake --preset release >/dev/null
+if [ $# -ge 1 ]; then
+  tool=$(readlink -f "$1" || echo "$1")
+  cmake --build --preset release --target make_big_gzip >/dev/null
+else
+  cmake --build --preset release --target ravelkit make_big_gzip >/dev/null
+  tool="$PWD/build/release/ravelkit"
+fi
+[ -x "$tool" ] || { echo "memory_check: no binary at $tool" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/ravelkit-memcheck-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+read -r data_size member_size < <(build/release/tests/make_big_gzip "$work/big.dat" "$data_bytes")
+if [ "$member_size" -lt "$data_bytes" ]; then
+  echo "memory_check: stored member is only $member_size bytes" >&2
+  exit 1
+fi
+
+status=0
+/usr/bin/time -v -o "$work/time.txt" "$tool" "$work/big.dat" "$work/out" >"$work/stdout" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "memory_check: tool exited with $status" >&2
+  cat "$work/stdout" "$work/time.txt" >&2
+  exit 1
+fi
+expected="big.bin.gz $member_size bytes to $data_size bytes"
+if [ "$(cat "$work/stdout")" != "$expected" ]; then
+  echo "memory_check: unexpected listing: $(head -c 300 "$work/stdout")" >&2
+  exit 1
+fi
+out_size=$(stat -c %s "$work/out/big.bin")
+if [ "$out_size" -ne "$data_size" ]; then
+  echo "memory_check: expanded file has $out_size bytes, expected $data_size" >&2
+  exit 1
+fi
+
+rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+wall=$(awk -F': ' '/Elapsed \(wall clock\) time/ {print $2}' "$work/time.txt")
+awk -v r="$rss_kib" -v s="$member_size" -v d="$data_size" -v w="$wall" 'BEGIN {
+  printf "stored member %d bytes, expanded %d bytes, wall time %s\n", s, d, w
+  printf "peak RSS %d KiB, peak RSS / stored size %.5f\n", r, r * 1024 / s }'
+if [ "$rss_kib" -gt "$limit_kib" ]; then
+  echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
+  exit 1
+fi
+echo "memory_check: OK (limit $limit_kib KiB)"
