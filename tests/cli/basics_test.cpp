@@ -1,30 +1,78 @@
-// Whole-program tests: command line, opening and the listing of stored entries.
-#include <gtest/gtest.h>
+// Whole-program tests: a hand-laid archive, and one archive exercising the
+// whole output tree at once.
+#include "cli_fixture.h"
 
-#include "dat_writer.h"
-#include "tool_runner.h"
-
-using namespace testdat;
-
+namespace clitest {
 namespace {
 
-class Basics : public ::testing::Test {
-protected:
-    void SetUp() override { dir_ = MakeTempDir(); }
-    void TearDown() override { RemoveTree(dir_); }
-    std::string Path(const std::string& rel) const { return dir_ + "/" + rel; }
-    std::string dir_;
-};
+class Basics : public CliTest {};
 
-TEST_F(Basics, UnpacksSmallArchive) {
-    Archive a;
-    a.entries.push_back(Named("a.bin", "hello"));
-    a.Write(Path("x.dat"));
-    RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+// Header, one record, a name record at 32, padding, data at 48.
+TEST_F(Basics, UnpacksAHandLaidArchive) {
+    const unsigned char raw[53] = {
+        'G', 'P', 'D', 'A', 53, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0,     // header
+        48, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 32, 0, 0, 0,            // entry
+        5, 0, 0, 0, 'a', '.', 'b', 'i', 'n', 0, 0, 0, 0, 0, 0, 0,    // name, padding
+        'h', 'e', 'l', 'l', 'o'};
+    RunResult r = UnpackBytes(Bytes(raw, raw + sizeof raw));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines("a.bin 5 bytes\n"));
-    auto tree = Tree(Path("out"));
-    EXPECT_EQ(tree["a.bin"], "hello");
+    EXPECT_EQ(Out(), (TreeMap{{"a.bin", "hello"}}));
+}
+
+TEST_F(Basics, UnpacksAWholeTree) {
+    const Bytes exact = Noise(1048576, 1), over = Noise(1048577, 2);
+    Archive a;
+    a.entries = {
+        Named("top.txt", "top"),
+        Named("dir/sub/deep.txt", "deep"),
+        Named("win\\path\\file.txt", "win"),
+        Named("mix/a\\b.txt", "mix"),
+        Unnamed(ToBytes("anon")),
+        Named("dir/\x95\x5C.txt", "hyo"),   // one character, trail byte 0x5C
+        Named("\x95\x5C\\in.txt", "in"),    // the same character as a folder
+        Named("blob/exact.bin", exact),
+        Named("blob/over.bin", over),
+        Named("blob/empty", ""),
+    };
+    RunResult r = Unpack(a, "big.dat");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("top.txt 3 bytes\n"
+                           "dir/sub/deep.txt 4 bytes\n"
+                           "win\\path\\file.txt 3 bytes\n"
+                           "mix/a\\b.txt 3 bytes\n"
+                           "big_05.dat 4 bytes\n"
+                           "dir/\x95\x5C.txt 3 bytes\n"
+                           "\x95\x5C\\in.txt 2 bytes\n"
+                           "blob/exact.bin 1048576 bytes\n"
+                           "blob/over.bin 1048577 bytes\n"
+                           "blob/empty 0 bytes\n"));
+    const TreeMap want = {
+        {"top.txt", "top"},
+        {"dir/", ""},
+        {"dir/sub/", ""},
+        {"dir/sub/deep.txt", "deep"},
+        {"dir/\x95\x5C.txt", "hyo"},
+        {"win/", ""},
+        {"win/path/", ""},
+        {"win/path/file.txt", "win"},
+        {"mix/", ""},
+        {"mix/a/", ""},
+        {"mix/a/b.txt", "mix"},
+        {"big_05.dat", "anon"},
+        {"\x95\x5C/", ""},
+        {"\x95\x5C/in.txt", "in"},
+        {"blob/", ""},
+        {"blob/exact.bin", ToString(exact)},
+        {"blob/over.bin", ToString(over)},
+        {"blob/empty", ""},
+    };
+    TreeMap tree = Out();
+    // Path by path: a mismatch of the whole map would print 2 MiB.
+    for (const auto& [path, contents] : want)
+        EXPECT_TRUE(tree.count(path) == 1 && tree[path] == contents) << path;
+    EXPECT_EQ(tree.size(), want.size());
 }
 
 }  // namespace
+}  // namespace clitest

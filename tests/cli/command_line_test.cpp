@@ -1,0 +1,142 @@
+// Whole-program tests: the command line, where relative paths lead, and the
+// exit statuses.
+#include "cli_fixture.h"
+
+namespace clitest {
+namespace {
+
+const char kUsage[] = "ravelkit [-s] <dat file> [dest dir]\n";
+
+// An archive holding an archive, so that recursion shows in the tree.
+Archive Nesting() {
+    Archive inner;
+    inner.entries.push_back(Named("b.txt", "bb"));
+    Archive outer;
+    outer.entries.push_back(Named("inner.dat", inner.Build()));  // 43 bytes
+    return outer;
+}
+
+const TreeMap kRecursed = {{"inner/", ""}, {"inner/b.txt", "bb"}};
+const char kRecursedOut[] = "inner.dat 43 bytes\ninner/b.txt 2 bytes\n";
+
+class CommandLine : public CliTest {};
+
+TEST_F(CommandLine, UsageWhenNoArchiveIsNamed) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-s"}, {"-x"}}) {
+        RunResult r = RunTool(args, dir_);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_EQ(r.out, Lines(kUsage));
+    }
+    EXPECT_TRUE(Tree(dir_).empty());
+}
+
+TEST_F(CommandLine, OnlyAnSOptionTurnsRecursionOff) {
+    Nesting().Write(Path("x.dat"));
+    const Bytes inner = Nesting().entries[0].data;
+    struct Case { std::string option; bool recurse; };
+    for (const Case& c : {Case{"", true}, Case{"-x", true}, Case{"-", true}, Case{"-xs", true},
+                          Case{"-s", false}, Case{"-S", false}, Case{"-sx", false}}) {
+        std::vector<std::string> args = {ToolPath(Path("x.dat")), ToolPath(Path("out"))};
+        if (!c.option.empty()) args.insert(args.begin(), c.option);
+        RunResult r = RunTool(args);
+        EXPECT_EQ(r.status, 0) << c.option;
+        if (c.recurse) {
+            EXPECT_EQ(r.out, Lines(kRecursedOut)) << c.option;
+            EXPECT_EQ(Out(), kRecursed) << c.option;
+        } else {
+            EXPECT_EQ(r.out, Lines("inner.dat 43 bytes\n")) << c.option;
+            EXPECT_EQ(Out(), (TreeMap{{"inner.dat", ToString(inner)}})) << c.option;
+        }
+        RemoveTree(Path("out"));
+    }
+}
+
+// After the archive, "-s" is a destination like any other, and a relative one
+// lies in the tool's folder.
+TEST_F(CommandLine, OptionAfterTheArchiveIsADestination) {
+    std::string exe = CopyTool("bin");
+    Nesting().Write(Path("x.dat"));
+    RunResult r = RunToolAt(exe, {ToolPath(Path("x.dat")), "-s"}, dir_);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines(kRecursedOut));
+    EXPECT_EQ(Tree(Path("bin/-s")), kRecursed);
+    EXPECT_FALSE(Exists("-s"));
+}
+
+TEST_F(CommandLine, RelativePathsResolveAgainstTheToolsFolder) {
+    std::string exe = CopyTool("bin");
+    std::filesystem::create_directory(Path("cwd"));
+    Archive there, here;
+    there.entries.push_back(Named("there.txt", "1"));
+    here.entries.push_back(Named("here.txt", "2"));
+    there.Write(Path("bin/x.dat"));
+    here.Write(Path("cwd/x.dat"));
+    RunResult r = RunToolAt(exe, {"x.dat", "out"}, Path("cwd"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("there.txt 1 bytes\n"));
+    EXPECT_EQ(Tree(Path("bin/out")), (TreeMap{{"there.txt", "1"}}));
+    EXPECT_FALSE(Exists("cwd/out"));
+}
+
+// A missing or empty destination is the tool's folder.  On POSIX the
+// archive path starts with '/' here, and must not be taken for an option.
+TEST_F(CommandLine, NoOrEmptyDestinationIsTheToolsFolder) {
+    std::string exe = CopyTool("bin");
+    Archive a;
+    a.entries.push_back(Named("a.bin", "A"));
+    a.Write(Path("x.dat"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{ToolPath(Path("x.dat"))}, {ToolPath(Path("x.dat")), ""}}) {
+        RunResult r = RunToolAt(exe, args, Path("."));
+        EXPECT_EQ(r.status, 0) << args.size();
+        EXPECT_EQ(r.out, Lines("a.bin 1 bytes\n"));
+        EXPECT_EQ(Tree(Path("bin")).count("a.bin"), 1u) << args.size();
+        std::filesystem::remove(Path("bin/a.bin"));
+    }
+    EXPECT_FALSE(Exists("a.bin"));
+}
+
+// The destination gets one separator unless it ends in one; the unsafe
+// entry's error line shows the joined path exactly.
+TEST_F(CommandLine, DestinationGetsOneSeparator) {
+    Archive a;
+    a.entries.push_back(Named("a.bin", "A"));
+    a.entries.push_back(Named("../x", "X"));
+    a.Write(Path("x.dat"));
+    struct Case { std::string dest; std::string folder; std::string joined; };
+    std::vector<Case> cases = {
+        {"out", "out", "out/"},
+        {"out/", "out", "out/"},
+        {"out\\", "out", "out/"},
+        {"out//", "out", "out//"},
+        {"new/deeper/out", "new/deeper/out", "new/deeper/out/"},
+    };
+    if (!WindowsTool()) cases.push_back({"\x95\x5C", "\x95\x5C", "\x95\x5C/"});  // trail byte 0x5C
+    for (const Case& c : cases) {
+        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path(c.dest))});
+        EXPECT_EQ(r.status, 1) << c.dest;
+        EXPECT_EQ(r.out, Lines("a.bin 1 bytes\n../x 1 bytes\nerror : unsafe path " +
+                               Printed(Path(c.joined + "../x")) + "\n")) << c.dest;
+        EXPECT_EQ(Tree(Path(c.folder)), (TreeMap{{"a.bin", "A"}})) << c.dest;
+        RemoveTree(Path(c.folder));
+    }
+    EXPECT_FALSE(Exists("x"));
+}
+
+// A failure anywhere, a nested archive included, makes the status 1.
+TEST_F(CommandLine, FailureInANestedArchiveFailsTheRun) {
+    Archive inner;
+    inner.entries.push_back(Named("b.txt", "bb"));
+    inner.entries[0].size = 3;
+    Archive outer;
+    outer.entries.push_back(Named("inner.dat", inner.Build()));
+    outer.entries.push_back(Named("c.txt", "c"));
+    RunResult r = Unpack(outer);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines("inner.dat 43 bytes\ninner/b.txt 3 bytes\nerror : entry out of range " +
+                           Printed(Path("out/inner.dat")) + "\nc.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"c.txt", "c"}}));
+}
+
+}  // namespace
+}  // namespace clitest
