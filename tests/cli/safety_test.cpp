@@ -38,6 +38,16 @@ TEST_F(Safety, DotsInsideNamesAreFine) {
     Archive a;
     for (const char* n : {"...", "a..b", "..c", "d..", ".e", "f/.../g"}) a.entries.push_back(Named(n, n));
     RunResult r = Unpack(a);
+    if (WindowsTool()) {
+        // There "..." would end up as "..", so it is refused, and trailing
+        // dots are dropped from file names.
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines("... 3 bytes\nerror : unsafe path " + Printed(Path("out/...")) +
+                               "\na..b 4 bytes\n..c 3 bytes\nd.. 3 bytes\n.e 2 bytes\nf/.../g 7 bytes\n"
+                               "error : unsafe path " + Printed(Path("out/f/.../g")) + "\n"));
+        EXPECT_EQ(Out(), (TreeMap{{"a..b", "a..b"}, {"..c", "..c"}, {"d", "d.."}, {".e", ".e"}}));
+        return;
+    }
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines("... 3 bytes\na..b 4 bytes\n..c 3 bytes\nd.. 3 bytes\n.e 2 bytes\nf/.../g 7 bytes\n"));
     EXPECT_EQ(Out(), (TreeMap{{"...", "..."}, {"a..b", "a..b"}, {"..c", "..c"}, {"d..", "d.."}, {".e", ".e"},

@@ -71,7 +71,7 @@ TEST_F(StoredEntries, StoredNames) {
         RunResult r = Unpack(a);
         EXPECT_EQ(r.status, 0) << c.listed;
         EXPECT_EQ(r.out, Lines(c.listed + " 1 bytes\n"));
-        TreeMap want = {{c.file, "D"}};
+        TreeMap want = {{HostName(c.file), "D"}};
         if (c.file == "dir/a") want["dir/"] = "";
         EXPECT_EQ(Out(), want) << c.listed;
         RemoveTree(Path("out"));

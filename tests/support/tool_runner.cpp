@@ -1,5 +1,7 @@
 #include "tool_runner.h"
 
+#include <fcntl.h>
+#include <iconv.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +46,21 @@ std::string Lines(const std::string& text) {
     return out;
 }
 
+std::string HostName(const std::string& toolName) {
+    if (!WindowsTool()) return toolName;
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open CP932");
+    std::string in = toolName, out(toolName.size() * 3, '\0');
+    char* inp = in.data();
+    char* outp = out.data();
+    size_t inLeft = in.size(), outLeft = out.size();
+    size_t done = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1)) return "";
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
 std::string ToolExe() { return Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE); }
 
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) {
@@ -66,6 +83,15 @@ RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args
     if (pid < 0) throw std::runtime_error("fork");
     if (pid == 0) {
         dup2(pipeFds[1], 1);
+        // The emulator's background processes inherit standard error and
+        // outlive the tool; keep them off anything the tests wait on.
+        if (!runner.empty()) {
+            int devNull = open("/dev/null", O_WRONLY);
+            if (devNull > 2) {
+                dup2(devNull, 2);
+                close(devNull);
+            }
+        }
         close(pipeFds[0]);
         close(pipeFds[1]);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);

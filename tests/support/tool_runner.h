@@ -38,6 +38,12 @@ std::string Printed(const std::string& hostPath);
 // Expected standard output: "\n" becomes the tool's line ending.
 std::string Lines(const std::string& text);
 
+// A file name the tool wrote (its bytes), as the host's file system shows
+// it.  The Windows build's names are code page 932 text that the system
+// stores as Unicode, which the host sees as UTF-8 under Wine; bytes that are
+// no character of that code page have no such form, and give "".
+std::string HostName(const std::string& toolName);
+
 // Every file under dir (relative path -> contents) and every folder (as
 // "path/" -> "").
 std::map<std::string, std::string> Tree(const std::string& dir);

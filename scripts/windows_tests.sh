@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs the whole-program test suite against the Windows console build.
+#
+# Builds build/mingw/ravelkit.exe with the MinGW-w64 cross compiler and runs
+# the native suite binary (build/release/tests/ravelkit_cli_tests, from the
+# release build) with every tool run going through Wine, in a Japanese locale
+# so the runtime's multibyte code page is 932.  Exit status: the suite's.
+# Arguments are passed on to the suite (e.g. --gtest_filter=...).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+suite=$root/build/release/tests/ravelkit_cli_tests
+if [ ! -d build/release ]; then
+  echo "missing build/release: configure the release preset first" >&2
+  exit 1
+fi
+cmake --build --preset release --target ravelkit_cli_tests
+
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+exe=$root/build/mingw/ravelkit.exe
+
+wine=${RAVELKIT_WINE:-/usr/lib/wine/wine64}
+wineserver=${RAVELKIT_WINESERVER:-/usr/lib/wine/wineserver}
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export RAVELKIT_RUNNER=$wine RAVELKIT_EXE=$exe
+
+# Start the server and the background services once, detached from this
+# script's output: they outlive the runs and would hold its pipes open.
+# (A server left running for this prefix is reused.)
+mkdir -p "$WINEPREFIX"
+trap '"$wineserver" -k </dev/null >/dev/null 2>&1 || true' EXIT
+"$wineserver" -p </dev/null >/dev/null 2>&1 || true
+"$wine" wineboot </dev/null >/dev/null 2>&1
+
+"$suite" "$@"
