@@ -39,4 +39,11 @@ trap '"$wineserver" -k </dev/null >/dev/null 2>&1 || true' EXIT
 "$wineserver" -p </dev/null >/dev/null 2>&1 || true
 "$wine" wineboot </dev/null >/dev/null 2>&1
 
-"$suite" "$@"
+log=$(mktemp)
+status=0
+"$suite" "$@" | tee "$log" || status=$?
+count() { grep -oE "^\[  $1 *\] [0-9]+ test" "$log" | grep -oE '[0-9]+' | head -n 1 || true; }
+passed=$(count PASSED); failed=$(count FAILED); skipped=$(count SKIPPED)
+rm -f "$log"
+echo "windows: ${passed:-0} passed, ${failed:-0} failed, ${skipped:-0} skipped"
+exit "$status"
