@@ -90,6 +90,9 @@ size_t CharLength(const char* s);
 size_t FindLastChar(const std::string& s, char c);
 size_t FindText(const std::string& s, const char* text);
 
+// Offset of the last character of s (s not empty).
+size_t LastCharStart(const std::string& s);
+
 // True for the characters that end the folder part of an archive path when
 // a made-up entry name takes its base from it.
 bool IsNameBaseSeparator(char c);

@@ -154,27 +154,13 @@ bool IsOption(const char* arg) { return arg[0] == '-'; }
 
 std::string WithTrailingSeparator(const std::string& dir) {
     if (dir.empty()) return dir;
-    size_t last = 0;
-    for (size_t i = 0; i < dir.size(); i += CharLength(dir.c_str() + i)) last = i;
+    size_t last = LastCharStart(dir);
     if (dir[last] == '/' || dir[last] == '\\') return dir;
     return dir + '/';
 }
 
 size_t CharLength(const char* s) {
     return IsLeadByte(static_cast<unsigned char>(s[0])) && IsTrailByte(static_cast<unsigned char>(s[1])) ? 2 : 1;
-}
-
-size_t FindLastChar(const std::string& s, char c) {
-    size_t found = std::string::npos;
-    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i))
-        if (s[i] == c) found = i;
-    return found;
-}
-
-size_t FindText(const std::string& s, const char* text) {
-    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i))
-        if (s.compare(i, std::char_traits<char>::length(text), text) == 0) return i;
-    return std::string::npos;
 }
 
 bool IsNameBaseSeparator(char c) { return c == '/' || c == '\\'; }

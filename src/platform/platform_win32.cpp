@@ -12,7 +12,6 @@
 
 // <windows.h> maps these to its own A/W functions; the names here are ours.
 #undef ReplaceFile
-#undef FindText
 
 #include <direct.h>
 #include <fcntl.h>
@@ -47,13 +46,6 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 // "X:" alone names a drive's current folder, which always exists.
 bool IsBareDrive(const std::string& path) {
     return path.size() == 2 && IsAsciiLetter(path[0]) && path[1] == ':';
-}
-
-// Offset of the last character of s (s not empty), multibyte-aware.
-size_t LastCharStart(const std::string& s) {
-    size_t last = 0;
-    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i)) last = i;
-    return last;
 }
 
 // True when both names lead to one file (one volume, one file index).  Any
@@ -167,26 +159,12 @@ std::string WithTrailingSeparator(const std::string& dir) {
     return dir + '\\';
 }
 
-// The searches step by CharLength rather than using _mbsrchr and _mbsstr:
-// those let a lead byte take any next byte, and some runtimes' _mbsstr
-// matches at trail bytes.  _ismbblead and _ismbbtrail follow the runtime's
-// current multibyte code page.
+// _ismbblead and _ismbbtrail follow the runtime's current multibyte code
+// page.  The searches step by CharLength rather than using _mbsrchr and
+// _mbsstr: those let a lead byte take any next byte, and some runtimes'
+// _mbsstr matches at trail bytes.
 size_t CharLength(const char* s) {
     return _ismbblead(static_cast<unsigned char>(s[0])) && _ismbbtrail(static_cast<unsigned char>(s[1])) ? 2 : 1;
-}
-
-size_t FindLastChar(const std::string& s, char c) {
-    size_t found = std::string::npos;
-    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i))
-        if (s[i] == c) found = i;
-    return found;
-}
-
-size_t FindText(const std::string& s, const char* text) {
-    const size_t n = std::strlen(text);
-    for (size_t i = 0; i < s.size(); i += CharLength(s.c_str() + i))
-        if (s.compare(i, n, text) == 0) return i;
-    return std::string::npos;
 }
 
 bool IsNameBaseSeparator(char c) { return c == '\\'; }
