@@ -61,3 +61,22 @@ if [ "$rss_kib" -gt "$limit_kib" ]; then
   exit 1
 fi
 echo "memory_check: OK (limit $limit_kib KiB)"
+
+# A small member of zeros that expands past 2^31 bytes: the expanded count is
+# 64-bit and prints unsigned, and memory stays flat on the output side too.
+zeros_bytes=$((2560 * 1024 * 1024))
+rm -rf "$work/out" "$work/big.dat"
+read -r data_size member_size < <(build/release/tests/make_big_gzip "$work/zeros.dat" "$zeros_bytes" zeros)
+/usr/bin/time -v -o "$work/time.txt" "$tool" "$work/zeros.dat" "$work/out" >"$work/stdout"
+expected="big.bin.gz $member_size bytes to $zeros_bytes bytes"
+if [ "$(cat "$work/stdout")" != "$expected" ] || [ "$(stat -c %s "$work/out/big.bin")" -ne "$zeros_bytes" ]; then
+  echo "memory_check: FAIL: zeros member gave: $(head -c 300 "$work/stdout")" >&2
+  exit 1
+fi
+rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+echo "expanded $zeros_bytes bytes from a $member_size-byte member, peak RSS $rss_kib KiB"
+if [ "$rss_kib" -gt "$limit_kib" ]; then
+  echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
+  exit 1
+fi
+echo "memory_check: OK past 2^31 bytes"

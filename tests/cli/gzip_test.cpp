@@ -243,7 +243,8 @@ TEST_F(GzipCli, BadHeadersAreReportedAndTheWalkGoesOn) {
         header(0x04, {0xFF, 0xFF, 1, 2}),
         header(0x08, ToBytes("name")),         // FNAME without its zero
         header(0x10, ToBytes("comment")),      // FCOMMENT without its zero
-        header(0x18, Cat(ToBytes("n\0"), ToBytes("c"))),
+        header(0x18, Bytes{'n', 0, 'c'}),        // FCOMMENT after FNAME without its zero
+        header(0x08, Cat(Bytes(64 * 1024 + 1, 'a'), Bytes{0})),  // a file name no system takes
         header(0x02, {}),                      // FHCRC past the end
         header(0x02, {0x12}),
         header(0x0C, Cat(Bytes{2, 0, 1, 2}, ToBytes("abc"))),

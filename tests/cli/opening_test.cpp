@@ -76,6 +76,20 @@ TEST_F(Opening, UnusedFieldsHaveNoEffect) {
     }
 }
 
+// The recorded size is 32 bits wide: a file 4 GiB longer (a sparse tail
+// here) still matches it.
+TEST_F(Opening, OnlyTheLowThirtyTwoBitsOfTheLengthCount) {
+    Archive a;
+    a.entries.push_back(Named("a.bin", "hello"));
+    const Bytes b = a.Build();
+    WriteFile(Path("x.dat"), b);
+    std::filesystem::resize_file(Path("x.dat"), (uint64_t{1} << 32) + b.size());
+    RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("a.bin 5 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"a.bin", "hello"}}));
+}
+
 TEST_F(Opening, EntriesThatFitComeBeforeTheTableIsRefused) {
     Archive one, two;
     one.entries.push_back(Named("a.bin", "hello"));  // 46 bytes: one record fits

@@ -137,5 +137,23 @@ TEST_F(StoredEntries, EmptyNameCannotBeCreated) {
     }
 }
 
+// Names are never cut to fit a buffer: one the system refuses fails at
+// creation, printed whole, and the walk goes on.
+TEST_F(StoredEntries, OverlongNamesFailOnlyAtCreation) {
+    std::string deep;
+    for (int i = 0; i < 50; ++i) deep += std::string(100, 'd') + "/";
+    for (const std::string& name : {std::string(300, 'n'), deep + "f"}) {
+        Archive a;
+        a.entries.push_back(Named(name, "1"));
+        a.entries.push_back(Named("ok.txt", "2"));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines(name + " 1 bytes\nerror : cannot create " + Printed(Path("out/" + name)) +
+                               "\nok.txt 1 bytes\n"));
+        EXPECT_EQ(Out()["ok.txt"], "2");
+        RemoveTree(Path("out"));
+    }
+}
+
 }  // namespace
 }  // namespace clitest

@@ -2,11 +2,12 @@
 // to disk so that neither this program nor the archive's size is limited by
 // memory.  Used by scripts/memory_check.sh.
 //
-//   make_big_gzip <archive> [data bytes]     (default 256 MiB)
+//   make_big_gzip <archive> [data bytes] [zeros]     (default 256 MiB)
 //
 // The member is named "big.bin" in its gzip header; the data are bytes of a
-// fixed-seed generator, deflated at level 0 (stored blocks).  Prints the data
-// size and the member's stored size.
+// fixed-seed generator, deflated at level 0 (stored blocks), or with "zeros"
+// zero bytes deflated at level 9 (a small member that expands enormously).
+// Prints the data size and the member's stored size.
 #include <zlib.h>
 
 #include <algorithm>
@@ -41,11 +42,12 @@ Archive Layout(uint64_t memberSize) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros]\n");
         return 2;
     }
-    const uint64_t dataSize = argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 256ull << 20;
+    const uint64_t dataSize = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 256ull << 20;
+    const bool zeros = argc == 4 && std::string(argv[3]) == "zeros";
     std::ofstream f(argv[1], std::ios::binary | std::ios::trunc);
     // The head's size does not depend on the member's: write it now, and
     // again with the real sizes once the member is out.
@@ -59,7 +61,7 @@ int main(int argc, char** argv) {
     uint64_t memberSize = header.size();
 
     z_stream z{};
-    if (deflateInit2(&z, 0, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return 1;
+    if (deflateInit2(&z, zeros ? 9 : 0, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return 1;
     std::mt19937_64 rng(20240601);
     Bytes in(kChunk), out(kChunk + 4096);
     uLong crc = crc32(0, nullptr, 0);
@@ -67,7 +69,7 @@ int main(int argc, char** argv) {
     int flush;
     do {
         size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
-        for (size_t k = 0; k < n; k += 8) {
+        for (size_t k = 0; k < n && !zeros; k += 8) {
             uint64_t v = rng();
             for (size_t b = 0; b < 8 && k + b < n; ++b) in[k + b] = static_cast<uint8_t>(v >> (8 * b));
         }

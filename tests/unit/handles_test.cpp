@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 
 #include "dat_writer.h"
+#include "extract/walk.h"
 #include "io/cbuffer.h"
 #include "io/cfile.h"
 #include "platform/platform.h"
@@ -100,6 +102,23 @@ TEST(Cfile, OpeningAgainReleasesTheFirstFileEvenOnFailure) {
         ASSERT_EQ(scoped.Open(a, Cfile::kRead), 0);
     }
     EXPECT_TRUE(Writable(a));  // the destructor closed it
+}
+
+// An archive that shrinks while it is read gives a read failure, never
+// bytes left over in the buffer.
+TEST(MemberStream, ShortReadIsAFailure) {
+    TempDir dir;
+    const std::string path = dir.path + "/a.dat";
+    testdat::WriteFile(path, testdat::Bytes(100, 7));
+    Cfile archive;
+    ASSERT_EQ(archive.Open(path, Cfile::kRead), 0);
+    Cbuffer buffer;
+    ASSERT_NE(buffer.Alloc(64), nullptr);
+    std::filesystem::resize_file(path, 80);
+    MemberStream src(archive, buffer, 10, 90);
+    EXPECT_EQ(src.Fill(), 1);  // bytes 10-73
+    src.Consume(src.Available());
+    EXPECT_EQ(src.Fill(), -1);  // 26 more wanted, 6 there
 }
 
 TEST(Cbuffer, AllocGivesAZeroedBlockEveryTime) {
