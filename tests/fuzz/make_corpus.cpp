@@ -1,0 +1,81 @@
+// Writes the seed archives of the extractor's fuzzer: one of each kind of
+// entry the walk treats differently.  Usage: make_corpus <folder>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dat_writer.h"
+
+using namespace testdat;
+
+namespace {
+
+Bytes GimImage() {
+    Bytes b = ToBytes("MIG.00.1PSP");
+    b.resize(32, 0x11);
+    return b;
+}
+
+Bytes Text(int lines) {
+    std::string s;
+    for (int i = 0; i < lines; ++i) s += "line " + std::to_string(i) + "\n";
+    return ToBytes(s);
+}
+
+std::vector<std::pair<std::string, Archive>> Seeds() {
+    std::vector<std::pair<std::string, Archive>> seeds;
+
+    Archive stored;
+    stored.entries = {Named("a.txt", "alpha\n"), Named("dir/sub\\b.bin ignored", "beta"),
+                      Named("one", "1"), Named("empty", "")};
+    seeds.emplace_back("stored.dat", stored);
+
+    GzipOptions all;
+    all.fname = "inner.txt.gz";
+    all.extra = Bytes{'A', 'B', 2, 0, 'x', 'y'};
+    all.comment = "a comment";
+    all.headerCrc = true;
+    GzipOptions storedBlocks;
+    storedBlocks.level = 0;
+    Archive gzip;
+    gzip.entries = {Named("packed.bin.gz", Gzip(Text(50), all)), Named("plain.gz", Gzip(Text(3))),
+                    Named("level0.gz", Gzip(Text(20), storedBlocks))};
+    seeds.emplace_back("gzip.dat", gzip);
+
+    Archive inner;
+    inner.entries = {Named("deep.txt", "deep\n"), Unnamed(GimImage())};
+    Archive middle;
+    middle.entries = {Named("mid.txt", "middle\n"), Named("inner.dat", inner.Build())};
+    Archive nested;
+    nested.entries = {Named("middle.pack", middle.Build()), Named("zipped.dat.gz", Gzip(middle.Build()))};
+    seeds.emplace_back("nested.dat", nested);
+
+    Archive gim;
+    gim.entries = {Named("tex/image.bin", GimImage()), Named("noext", GimImage()),
+                   Named("already.gim.x", GimImage())};
+    seeds.emplace_back("gim.dat", gim);
+
+    Archive unnamed;
+    unnamed.entries = {Unnamed(ToBytes("first")), Unnamed(Gzip(Text(5))), Named("named", "n")};
+    seeds.emplace_back("unnamed.dat", unnamed);
+
+    return seeds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_corpus <folder>\n");
+        return 2;
+    }
+    try {
+        for (const auto& [name, archive] : Seeds()) archive.Write(std::string(argv[1]) + "/" + name);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_corpus: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
