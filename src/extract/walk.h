@@ -42,8 +42,7 @@ public:
     // The next byte (0-255), -1 at the member's end, -2 on a read failure.
     int NextByte();
 
-    // Bytes consumed since the member's start, and bytes not yet consumed.
-    uint64_t Position() const { return consumed_; }
+    // Bytes of the member not yet consumed.
     uint64_t Remaining() const { return size_ - consumed_; }
 
 private:
