@@ -39,8 +39,6 @@ bool ReadNameRecord(const uint8_t* index, size_t indexLen, uint32_t nameOffset, 
     return true;
 }
 
-void WalkEntries(ArchiveWalk& w, int count);
-
 namespace {
 
 // Opens the archive and loads its index.  Returns 0 when it is an archive,

@@ -58,6 +58,9 @@ private:
 
 constexpr size_t kHeadSize = 16;
 
+// Unpacks entries 0 ... count - 1 of an opened archive, in table order.
+void WalkEntries(ArchiveWalk& w, int count);
+
 // Refuses unsafe names, creates the folders and the output file for
 // prefix + name.  Returns 0 with w.out open and *outPath set, or -1 after
 // printing the error line.
