@@ -76,6 +76,22 @@ Bytes Archive::Build() const {
 
 void Archive::Write(const std::string& path) const { WriteFile(path, Build()); }
 
+Bytes Deflate(const Bytes& data, bool finish, int level) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 64);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int ret = deflate(&z, finish ? Z_FINISH : Z_SYNC_FLUSH);
+    if (ret != (finish ? Z_STREAM_END : Z_OK) || z.avail_in != 0) throw std::runtime_error("deflate");
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
 Bytes Gzip(const Bytes& data, const GzipOptions& options) {
     Bytes out = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
     uint8_t flags = 0;
@@ -102,17 +118,7 @@ Bytes Gzip(const Bytes& data, const GzipOptions& options) {
         out.push_back(static_cast<uint8_t>(crc));
         out.push_back(static_cast<uint8_t>(crc >> 8));
     }
-    z_stream z{};
-    if (deflateInit2(&z, options.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("deflateInit2");
-    Bytes deflated(deflateBound(&z, static_cast<uLong>(data.size())) + 16);
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = deflated.data();
-    z.avail_out = static_cast<uInt>(deflated.size());
-    if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
-    deflated.resize(z.total_out);
-    deflateEnd(&z);
+    Bytes deflated = Deflate(data, true, options.level);
     out.insert(out.end(), deflated.begin(), deflated.end());
     uLong crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
     Bytes trailer;

@@ -55,6 +55,10 @@ struct GzipOptions {
     int level = 6;
 };
 
+// Raw deflate data of `data`.  With finish false the stream is flushed but
+// left without its final block: all of it decodes, yet it never ends.
+Bytes Deflate(const Bytes& data, bool finish = true, int level = 6);
+
 // A gzip member holding data, with a proper trailer.
 Bytes Gzip(const Bytes& data, const GzipOptions& options = {});
 
