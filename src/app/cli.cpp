@@ -20,14 +20,20 @@ int RunCommandLine(int argc, char** argv) {
     // Relative archive and destination paths resolve against the
     // executable's folder, wherever the tool is started from.
     plat::MoveToExecutableFolder();
-    bool recurse = true;
+    RunOptions run;
+    bool keepRawNames = false;
     int arg = 1;
     if (plat::IsOption(argv[arg])) {
-        // Any option letter is accepted; only 's' means something.
-        if (argv[arg][1] == 's' || argv[arg][1] == 'S') recurse = false;
+        // Every letter counts: 's' keeps nested archives as files, 'r' keeps
+        // the archive's bytes as names; any other letter is ignored.
+        for (const char* c = argv[arg] + 1; *c != '\0'; ++c) {
+            if (*c == 's' || *c == 'S') run.recurse = false;
+            if (*c == 'r' || *c == 'R') keepRawNames = true;
+        }
         ++arg;
     }
     if (arg >= argc) return Usage();
-    std::string dest = arg + 1 < argc ? plat::WithTrailingSeparator(argv[arg + 1]) : std::string();
-    return ExtractDat(argv[arg], dest, std::string(), recurse) == kExtractOk ? kExitOk : kExitFailure;
+    run.names = plat::ChooseNameForm(keepRawNames);
+    std::string dest = arg + 1 < argc ? plat::WithTrailingSeparator(argv[arg + 1], run.names) : std::string();
+    return ExtractDat(argv[arg], dest, std::string(), run) == kExtractOk ? kExitOk : kExitFailure;
 }

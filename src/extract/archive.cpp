@@ -72,8 +72,8 @@ int OpenArchive(ArchiveWalk& w) {
 }  // namespace
 
 int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
-               bool recurse, int depth) {
-    ArchiveWalk w{datPath, destDir, prefix, recurse, depth, {}, {}, {}, 0, {}, false};
+               const RunOptions& run, int depth) {
+    ArchiveWalk w{datPath, destDir, prefix, run, depth, {}, {}, {}, 0, {}, false};
     if (OpenArchive(w) != 0) return kExtractRejected;
     int count = ParseHeader(w.index.data).entryCount;
     int fit = EntriesThatFit(w.indexLength);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 constexpr uint32_t kDatMagic = 0x41445047;  // "GPDA"
 constexpr size_t kIndexLimit = 0x100000;    // 1 MiB
 constexpr size_t kHeaderSize = 16;
@@ -49,38 +51,41 @@ int EntriesThatFit(size_t indexLen);
 bool ReadNameRecord(const uint8_t* index, size_t indexLen, uint32_t nameOffset, std::string* text);
 
 // ---- names and paths -----------------------------------------------------
+//
+// Every function here searches its strings as names of the given form are
+// searched (see plat::NameForm).
 
 // A stored name ends just before its last space, if it has one.
-std::string FinishStoredName(const std::string& text);
+std::string FinishStoredName(const std::string& text, plat::NameForm form);
 
 // The name of unnamed entry i (from 0): the archive's file name without its
 // extension, then "_NN.dat" with i + 1.
-std::string MadeUpName(const std::string& datPath, int i);
+std::string MadeUpName(const std::string& datPath, int i, plat::NameForm form);
 
 // A name ends just before its first ".gz", if it has one.
-std::string CutGz(const std::string& name);
+std::string CutGz(const std::string& name, plat::NameForm form);
 
 // The prefix for a nested archive's entries: prefix + name, cut at its last
 // '.', then "/".
-std::string NestedPrefix(const std::string& prefix, const std::string& name);
+std::string NestedPrefix(const std::string& prefix, const std::string& name, plat::NameForm form);
 
 // True when prefix + name would leave the destination: a ".." component, a
 // name starting at a root ('/' or '\') or a drive ("C:"), or a component the
 // system reserves.
-bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name);
+bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name, plat::NameForm form);
 
 // The path with every separator ('/' or '\', never a trail byte) made the
 // system's own.
-std::string NormaliseSeparators(const std::string& path);
+std::string NormaliseSeparators(const std::string& path, plat::NameForm form);
 
 // Normalises the separators of path in place and creates every folder along
 // it (not the last component).  Empty components are skipped.  Returns 0, or
 // -1 when a folder could not be made because its parent is missing.
-int CreatePathDirs(std::string& path);
+int CreatePathDirs(std::string& path, plat::NameForm form);
 
 // The name a GIM image written at outPath should take, or "" when it keeps
 // its name (its path already holds ".gim").
-std::string GimPath(const std::string& outPath);
+std::string GimPath(const std::string& outPath, plat::NameForm form);
 
 // ---- unpacking -------------------------------------------------------------
 
@@ -89,10 +94,16 @@ constexpr int kExtractRejected = -1;  // not opened, or not an archive: nothing 
 constexpr int kExtractOk = 0;         // every entry unpacked
 constexpr int kExtractFailed = 1;     // walked, but a failure was reported
 
+// What the command line chose, the same for every archive of one run.
+struct RunOptions {
+    bool recurse = true;                             // unpack archives found inside
+    plat::NameForm names = plat::NameForm::kRaw;     // how names are held and searched
+};
+
 // Unpacks the archive at datPath into destDir + prefix, printing one listing
 // line per entry and an error line for every failure.  destDir is empty or
-// ends in a separator; prefix is empty or ends in "/".  With recurse set,
-// entries that are archives themselves are unpacked in turn; depth counts
-// the levels below the top archive.
+// ends in a separator; prefix is empty or ends in "/".  With run.recurse
+// set, entries that are archives themselves are unpacked in turn; depth
+// counts the levels below the top archive.
 int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
-               bool recurse, int depth = 0);
+               const RunOptions& run, int depth = 0);

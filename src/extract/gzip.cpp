@@ -10,6 +10,7 @@
 
 #include "extract/extract.h"
 #include "extract/walk.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -50,8 +51,8 @@ HeaderResult ZeroTerminated(MemberStream& src, std::string* text) {
 }
 
 // Steps over the gzip header, leaving src at the deflate data.  Takes the
-// header's file name into *name when it carries one.
-HeaderResult ReadGzipHeader(MemberStream& src, std::string* name) {
+// header's file name, in the run's name form, into *name when it carries one.
+HeaderResult ReadGzipHeader(MemberStream& src, std::string* name, plat::NameForm form) {
     uint8_t fixed[kFixedHeader];
     for (int k = 0; k < kFixedHeader; ++k) {
         int c = src.NextByte();
@@ -70,8 +71,9 @@ HeaderResult ReadGzipHeader(MemberStream& src, std::string* name) {
         r = Skip(src, ReadLE16(xlen));
     }
     if (r == kHeaderOk && (flags & kFname)) {
-        name->clear();
-        r = ZeroTerminated(src, name);
+        std::string bytes;
+        r = ZeroTerminated(src, &bytes);
+        *name = plat::NameFromArchive(bytes, form);
     }
     if (r == kHeaderOk && (flags & kFcomment)) r = ZeroTerminated(src, nullptr);
     if (r == kHeaderOk && (flags & kFhcrc)) r = Skip(src, 2);
@@ -130,7 +132,7 @@ InflateOutcome InflateMember(MemberStream& src, Cfile& out, uint64_t* produced) 
 
 int WriteGzipEntry(ArchiveWalk& w, MemberStream& src, std::string& name, std::string* outPath,
                    uint8_t head[kHeadSize]) {
-    switch (ReadGzipHeader(src, &name)) {
+    switch (ReadGzipHeader(src, &name, w.run.names)) {
         case kHeaderOk:
             break;
         case kHeaderBad:
@@ -140,7 +142,7 @@ int WriteGzipEntry(ArchiveWalk& w, MemberStream& src, std::string& name, std::st
             ReportFailure(w, "\nerror : cannot read %s\n", w.datPath);
             return -1;
     }
-    name = CutGz(name);
+    name = CutGz(name, w.run.names);
     if (CreateOutputFile(w, name, outPath) != 0) return -1;
     uint64_t produced = 0;
     if (src.Remaining() > 0) {

@@ -39,11 +39,11 @@ void ReportFailure(ArchiveWalk& w, const char* format, const std::string& path) 
 
 int CreateOutputFile(ArchiveWalk& w, const std::string& name, std::string* outPath) {
     *outPath = w.destDir + w.prefix + name;
-    if (IsUnsafeEntryPath(w.prefix, name)) {
-        ReportFailure(w, "\nerror : unsafe path %s\n", NormaliseSeparators(*outPath));
+    if (IsUnsafeEntryPath(w.prefix, name, w.run.names)) {
+        ReportFailure(w, "\nerror : unsafe path %s\n", NormaliseSeparators(*outPath, w.run.names));
         return -1;
     }
-    CreatePathDirs(*outPath);
+    CreatePathDirs(*outPath, w.run.names);
     if (w.out.Open(*outPath, Cfile::kCreate) != 0) {
         ReportFailure(w, "\nerror : cannot create %s\n", *outPath);
         return -1;
@@ -71,7 +71,7 @@ namespace {
 // Copies a stored entry.  Returns 0 with head filled, -1 after an error line.
 int WriteStoredEntry(ArchiveWalk& w, MemberStream& src, const std::string& name, std::string* outPath,
                      uint8_t head[kHeadSize]) {
-    if (CreateOutputFile(w, CutGz(name), outPath) != 0) return -1;
+    if (CreateOutputFile(w, CutGz(name, w.run.names), outPath) != 0) return -1;
     int more;
     while ((more = src.Fill()) > 0) {
         if (w.out.Write(src.Data(), src.Available()) != 0) {
@@ -99,7 +99,7 @@ void UnpackNested(ArchiveWalk& w, const std::string& name, const std::string& ou
         ReportFailure(w, "error : nesting too deep %s\n", outPath);
         return;
     }
-    int result = ExtractDat(outPath, w.destDir, NestedPrefix(w.prefix, name), w.recurse, w.depth + 1);
+    int result = ExtractDat(outPath, w.destDir, NestedPrefix(w.prefix, name, w.run.names), w.run, w.depth + 1);
     if (result != kExtractRejected) plat::RemoveFile(outPath);
     if (result != kExtractOk) w.failed = true;
 }
@@ -109,9 +109,9 @@ void UnpackNested(ArchiveWalk& w, const std::string& name, const std::string& ou
 void AfterEntry(ArchiveWalk& w, const std::string& name, const std::string& outPath,
                 const uint8_t head[kHeadSize]) {
     if (Begins(head, "GPDA")) {
-        if (w.recurse) UnpackNested(w, name, outPath);
+        if (w.run.recurse) UnpackNested(w, name, outPath);
     } else if (Begins(head, "MIG.")) {
-        std::string gim = GimPath(outPath);
+        std::string gim = GimPath(outPath, w.run.names);
         if (!gim.empty()) (void)plat::ReplaceFile(outPath, gim);
     }
 }
@@ -120,12 +120,12 @@ void AfterEntry(ArchiveWalk& w, const std::string& name, const std::string& outP
 // outside the index.
 bool ListedName(const ArchiveWalk& w, const DatEntry& e, int i, std::string* name) {
     if (e.nameOffset == 0) {
-        *name = MadeUpName(w.datPath, i);
+        *name = MadeUpName(w.datPath, i, w.run.names);
         return true;
     }
     std::string text;
     if (!ReadNameRecord(w.index.data, w.indexLength, e.nameOffset, &text)) return false;
-    *name = FinishStoredName(text);
+    *name = FinishStoredName(plat::NameFromArchive(text, w.run.names), w.run.names);
     return true;
 }
 
@@ -154,7 +154,7 @@ void WalkEntry(ArchiveWalk& w, int i) {
                        : WriteStoredEntry(w, src, name, &outPath, head);
     if (written != 0) return;
     std::printf("\n");
-    AfterEntry(w, CutGz(name), outPath, head);
+    AfterEntry(w, CutGz(name, w.run.names), outPath, head);
 }
 
 }  // namespace

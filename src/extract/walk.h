@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "extract/extract.h"
 #include "io/cbuffer.h"
 #include "io/cfile.h"
 
@@ -15,7 +16,7 @@ struct ArchiveWalk {
     const std::string& datPath;
     const std::string& destDir;
     const std::string& prefix;
-    bool recurse;
+    const RunOptions& run;
     int depth;
     Cfile archive;
     Cfile out;

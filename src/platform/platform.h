@@ -2,9 +2,10 @@
 //
 // Everything the extraction code needs from the operating system goes through
 // these functions: descriptor I/O, directories, removing and renaming, the
-// executable's folder, the directory separator, option syntax and the
-// multibyte code page used when names are searched.  platform_posix.cpp and
-// platform_win32.cpp implement them; exactly one of the two is compiled.
+// executable's folder, the directory separator, option syntax, the
+// multibyte code page used when names are searched and the decoding of
+// names.  platform_posix.cpp and platform_win32.cpp implement them; exactly
+// one of the two is compiled.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,12 @@ constexpr char kSeparator = '\\';
 #else
 constexpr char kSeparator = '/';
 #endif
+
+// How the names of one run are held, and so how they are searched.
+enum class NameForm {
+    kRaw,      // the archive's own bytes, code page 932: searched character by character
+    kDecoded,  // decoded to UTF-8: searched byte by byte
+};
 
 // ---- files ---------------------------------------------------------------
 
@@ -74,28 +81,43 @@ void MoveToExecutableFolder();
 bool IsOption(const char* arg);
 
 // The destination folder as the extraction expects it: empty stays empty,
-// anything else ends in a separator ('/' or '\' already there counts).
-std::string WithTrailingSeparator(const std::string& dir);
+// anything else ends in a separator ('/' or '\' already there counts, found
+// as the run's names are searched).
+std::string WithTrailingSeparator(const std::string& dir, NameForm form);
 
 // ---- names ---------------------------------------------------------------
 
-// Length in bytes of the character that starts at s: 2 for the lead byte of
-// a double-byte character followed by a byte that can be its trail byte
-// (never NUL), else 1.  s must not point at the terminator.
+// The form of this run's names; keepRaw is the command line's request to
+// keep the archive's bytes.  Windows keeps them whatever is asked: the
+// system converts them to Unicode when it creates the files.
+NameForm ChooseNameForm(bool keepRaw);
+
+// A name as read from an archive (a stored name, a gzip header's file name)
+// in the run's form: decoded to UTF-8, or the bytes unchanged.
+std::string NameFromArchive(const std::string& bytes, NameForm form);
+
+// Length in bytes of the code page character that starts at s: 2 for the
+// lead byte of a double-byte character followed by a byte that can be its
+// trail byte (never NUL), else 1.  s must not point at the terminator.
 size_t CharLength(const char* s);
 
-// Multibyte-aware searches: the offset of the last `c`, or of the first
-// occurrence of `text` (ASCII), never starting on a trail byte; npos when
-// there is none.
-size_t FindLastChar(const std::string& s, char c);
-size_t FindText(const std::string& s, const char* text);
+// Offset of the character after the one that starts at offset i of s, the
+// one step every search on names and paths takes: by CharLength for raw
+// names, byte by byte for decoded ones (no byte below 0x80 occurs inside a
+// UTF-8 character, so every character searched for stands on its own).
+size_t NextChar(const std::string& s, size_t i, NameForm form);
 
-// Offset of the last character of s (s not empty).
-size_t LastCharStart(const std::string& s);
+// Searches that never start on a trail byte of a raw name: the offset of the
+// last character that is one of `chars`, of the first one at or after
+// `from` (a character start), or of the first occurrence of `text`; npos
+// when there is none.  What is searched for is ASCII.
+size_t FindLastOf(const std::string& s, const char* chars, NameForm form);
+size_t FindFirstOf(const std::string& s, const char* chars, size_t from, NameForm form);
+size_t FindText(const std::string& s, const char* text, NameForm form);
 
-// True for the characters that end the folder part of an archive path when
-// a made-up entry name takes its base from it.
-bool IsNameBaseSeparator(char c);
+// The characters that end the folder part of an archive path when a made-up
+// entry name takes its base from it.
+const char* NameBaseSeparators();
 
 // True for a path component this system cannot hold as an ordinary file or
 // folder name (a stream or device name).  Always false on POSIX.

@@ -5,6 +5,7 @@
 // until it is closed, and creating or replacing a file with one of those
 // identities is refused.  The records belong to this one run of the tool.
 #include "platform/platform.h"
+#include "platform/cp932.h"
 
 #include <cerrno>
 #include <climits>
@@ -42,11 +43,6 @@ bool IsOpenForReading(const FileId& id) {
 }
 
 FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
-
-// Shift-JIS (code page 932): a lead byte takes the next byte with it when
-// that byte can be a trail byte.  A separator or '.' never can.
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
 }  // namespace
 
@@ -152,18 +148,24 @@ void MoveToExecutableFolder() {
 
 bool IsOption(const char* arg) { return arg[0] == '-'; }
 
-std::string WithTrailingSeparator(const std::string& dir) {
-    if (dir.empty()) return dir;
-    size_t last = LastCharStart(dir);
-    if (dir[last] == '/' || dir[last] == '\\') return dir;
+std::string WithTrailingSeparator(const std::string& dir, NameForm form) {
+    if (dir.empty() || FindLastOf(dir, "/\\", form) == dir.size() - 1) return dir;
     return dir + '/';
 }
 
-size_t CharLength(const char* s) {
-    return IsLeadByte(static_cast<unsigned char>(s[0])) && IsTrailByte(static_cast<unsigned char>(s[1])) ? 2 : 1;
+NameForm ChooseNameForm(bool keepRaw) { return keepRaw ? NameForm::kRaw : NameForm::kDecoded; }
+
+std::string NameFromArchive(const std::string& bytes, NameForm form) {
+    return form == NameForm::kDecoded ? DecodeCp932(bytes) : bytes;
 }
 
-bool IsNameBaseSeparator(char c) { return c == '/' || c == '\\'; }
+// Shift-JIS (code page 932): a lead byte takes the next byte with it when
+// that byte can be a trail byte.  A separator or '.' never can.
+size_t CharLength(const char* s) {
+    return IsCp932Lead(static_cast<unsigned char>(s[0])) && IsCp932Trail(static_cast<unsigned char>(s[1])) ? 2 : 1;
+}
+
+const char* NameBaseSeparators() { return "/\\"; }
 
 bool IsReservedComponent(const std::string&) { return false; }
 

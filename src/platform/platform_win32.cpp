@@ -145,10 +145,8 @@ void MoveToExecutableFolder() {
 
 bool IsOption(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
 
-std::string WithTrailingSeparator(const std::string& dir) {
-    if (dir.empty()) return dir;
-    size_t last = LastCharStart(dir);
-    if (dir[last] == '/' || dir[last] == '\\') return dir;
+std::string WithTrailingSeparator(const std::string& dir, NameForm form) {
+    if (dir.empty() || FindLastOf(dir, "/\\", form) == dir.size() - 1) return dir;
     if (dir.size() + 2 <= MAX_PATH) {
         char buf[MAX_PATH];
         std::memcpy(buf, dir.c_str(), dir.size() + 1);
@@ -167,7 +165,12 @@ size_t CharLength(const char* s) {
     return _ismbblead(static_cast<unsigned char>(s[0])) && _ismbbtrail(static_cast<unsigned char>(s[1])) ? 2 : 1;
 }
 
-bool IsNameBaseSeparator(char c) { return c == '\\'; }
+// Names stay in the code page: the system turns them into Unicode.
+NameForm ChooseNameForm(bool) { return NameForm::kRaw; }
+
+std::string NameFromArchive(const std::string& bytes, NameForm) { return bytes; }
+
+const char* NameBaseSeparators() { return "\\"; }
 
 bool IsReservedComponent(const std::string& component) {
     // ':' opens a stream of the file before it (or names a drive).

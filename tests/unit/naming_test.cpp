@@ -16,6 +16,9 @@
 namespace {
 
 const std::string kSep(1, plat::kSeparator);
+// Most cases are raw names: the decoded form only drops the trail-byte rule.
+constexpr plat::NameForm kRaw = plat::NameForm::kRaw;
+constexpr plat::NameForm kDecoded = plat::NameForm::kDecoded;
 
 struct TempDir {
     std::string path = testdat::MakeTempDir();
@@ -28,7 +31,7 @@ TEST(Naming, StoredNameEndsBeforeLastSpace) {
                           Case{"plain", "plain"}, Case{"\x83\x20z", "\x83"},
                           Case{"a \x83\x20z", "a \x83"}, Case{"\x82\xA0 x", "\x82\xA0"},
                           Case{"\x83\x5C \x95\x5C", "\x83\x5C"}, Case{"trailing ", "trailing"}}) {
-        EXPECT_EQ(FinishStoredName(c.text), c.name) << c.text;
+        EXPECT_EQ(FinishStoredName(c.text, kRaw), c.name) << c.text;
     }
 }
 
@@ -47,7 +50,7 @@ TEST(Naming, MadeUpNameTakesArchiveBaseAndNumber) {
              Case{"dir/\x95\x5C" "file.dat", 0, "\x95\x5C" "file_01.dat"},
              Case{"\x95\x5C" "x.dat", 2, "\x95\x5C" "x_03.dat"},
          }) {
-        EXPECT_EQ(MadeUpName(c.datPath, c.i), c.name) << c.datPath << " #" << c.i;
+        EXPECT_EQ(MadeUpName(c.datPath, c.i, kRaw), c.name) << c.datPath << " #" << c.i;
     }
 }
 
@@ -56,7 +59,7 @@ TEST(Naming, CutGzAtFirstGz) {
     for (const Case& c : {Case{"model.bin.gz", "model.bin"}, Case{"a.gzip", "a"}, Case{"x.gz.y", "x"},
                           Case{"a.gz.gz", "a"}, Case{"MODEL.BIN.GZ", "MODEL.BIN.GZ"}, Case{"gz", "gz"},
                           Case{".gz", ""}, Case{"dir.gz/f", "dir"}, Case{"\x82\xA0.gz", "\x82\xA0"}}) {
-        EXPECT_EQ(CutGz(c.name), c.cut) << c.name;
+        EXPECT_EQ(CutGz(c.name, kRaw), c.cut) << c.name;
     }
 }
 
@@ -65,12 +68,12 @@ TEST(Naming, NestedPrefixCutsAtLastDot) {
     for (const Case& c : {Case{"ui/", "menu.dat", "ui/menu/"}, Case{"a.b/", "c", "a/"},
                           Case{"", "pack", "pack/"}, Case{"", "x.tar.dat", "x.tar/"},
                           Case{"p/", "\x83\x5C" ".dat", "p/\x83\x5C/"}}) {
-        EXPECT_EQ(NestedPrefix(c.prefix, c.name), c.nested) << c.prefix << c.name;
+        EXPECT_EQ(NestedPrefix(c.prefix, c.name, kRaw), c.nested) << c.prefix << c.name;
     }
 }
 
 TEST(Naming, UnsafeEntryPaths) {
-    struct Case { const char* prefix; const char* name; bool unsafe; };
+    struct Case { const char* prefix; const char* name; bool unsafe; plat::NameForm form = kRaw; };
     for (const Case& c : {
              Case{"", "..", true},
              Case{"", "../x", true},
@@ -98,23 +101,25 @@ TEST(Naming, UnsafeEntryPaths) {
              Case{"", "a\x95\x5C..\\x", false},
              Case{"", "\x95\x5C\\..", true},     // a real '\' after the character
              Case{"", "\x95\x5C", false},
+             Case{"", "\x95\x5C..", true, kDecoded},  // byte-wise, 0x5C is a separator
+             Case{"", "\xE8\xA1\xA8..", false, kDecoded},
          }) {
-        EXPECT_EQ(IsUnsafeEntryPath(c.prefix, c.name), c.unsafe) << c.prefix << "|" << c.name;
+        EXPECT_EQ(IsUnsafeEntryPath(c.prefix, c.name, c.form), c.unsafe) << c.prefix << "|" << c.name;
     }
 }
 
 TEST(Naming, NormaliseSeparatorsKeepsTrailBytes) {
-    EXPECT_EQ(NormaliseSeparators("a\\b/c"), "a" + kSep + "b" + kSep + "c");
-    EXPECT_EQ(NormaliseSeparators("\x95\x5C" "x"), "\x95\x5C" "x");
-    EXPECT_EQ(NormaliseSeparators("\x95\x5C\\x/"), "\x95\x5C" + kSep + "x" + kSep);
-    EXPECT_EQ(NormaliseSeparators("tail\x95"), "tail\x95");
+    EXPECT_EQ(NormaliseSeparators("a\\b/c", kRaw), "a" + kSep + "b" + kSep + "c");
+    EXPECT_EQ(NormaliseSeparators("\x95\x5C" "x", kRaw), "\x95\x5C" "x");
+    EXPECT_EQ(NormaliseSeparators("\x95\x5C\\x/", kRaw), "\x95\x5C" + kSep + "x" + kSep);
+    EXPECT_EQ(NormaliseSeparators("tail\x95", kRaw), "tail\x95");
 }
 
 TEST(Naming, CreatePathDirsMakesEveryFolderButTheLast) {
     TempDir tmp;
     std::string path = tmp.path + "/a//b\\c/\x95\x5C" "d/file.bin";
-    ASSERT_EQ(CreatePathDirs(path), 0);
-    EXPECT_EQ(path, NormaliseSeparators(tmp.path) + kSep + "a" + kSep + kSep + "b" + kSep + "c" + kSep +
+    ASSERT_EQ(CreatePathDirs(path, kRaw), 0);
+    EXPECT_EQ(path, NormaliseSeparators(tmp.path, kRaw) + kSep + "a" + kSep + kSep + "b" + kSep + "c" + kSep +
                         "\x95\x5C" "d" + kSep + "file.bin");
     std::map<std::string, std::string> want{
         {"a/", ""}, {"a/b/", ""}, {"a/b/c/", ""}, {"a/b/c/\x95\x5C" "d/", ""}};
@@ -122,7 +127,7 @@ TEST(Naming, CreatePathDirsMakesEveryFolderButTheLast) {
 
     // Folders that exist already are fine; so is a path ending in a separator.
     std::string again = tmp.path + "/a/b/new/";
-    EXPECT_EQ(CreatePathDirs(again), 0);
+    EXPECT_EQ(CreatePathDirs(again, kRaw), 0);
     EXPECT_EQ(testdat::Tree(tmp.path).count("a/b/new/"), 1u);
 }
 
@@ -131,7 +136,7 @@ TEST(Naming, CreatePathDirsThroughAFileLeavesTheFile) {
     TempDir tmp;
     testdat::WriteFile(tmp.path + "/f", testdat::ToBytes("data"));
     std::string path = tmp.path + "/f/sub/x";
-    EXPECT_EQ(CreatePathDirs(path), 0);
+    EXPECT_EQ(CreatePathDirs(path, kRaw), 0);
     std::map<std::string, std::string> want{{"f", "data"}};
     EXPECT_EQ(testdat::Tree(tmp.path), want);
 }
@@ -141,7 +146,7 @@ TEST(Naming, CreatePathDirsStopsWhenAParentIsMissing) {
     TempDir tmp;
     ASSERT_EQ(symlink((tmp.path + "/nowhere").c_str(), (tmp.path + "/dangling").c_str()), 0);
     std::string path = tmp.path + "/dangling/sub/deeper/x";
-    EXPECT_EQ(CreatePathDirs(path), -1);
+    EXPECT_EQ(CreatePathDirs(path, kRaw), -1);
     EXPECT_NE(access((tmp.path + "/nowhere").c_str(), F_OK), 0);
 }
 #endif
@@ -162,7 +167,7 @@ TEST(Naming, GimPathReplacesTheLastExtension) {
              Case{"d.\x95\x5C" "x", "d.gim"},          // the 0x5C is no separator
              Case{"d\x95\x5C.x", "d\x95\x5C.gim"},
          }) {
-        EXPECT_EQ(GimPath(c.out), c.gim) << c.out;
+        EXPECT_EQ(GimPath(c.out, kRaw), c.gim) << c.out;
     }
 }
 
