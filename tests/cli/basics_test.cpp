@@ -37,7 +37,7 @@ TEST_F(Basics, UnpacksAWholeTree) {
     };
     RunResult r = Unpack(a, "big.dat");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("top.txt 3 bytes\n"
+    EXPECT_EQ(r.out, Lines(Listed("top.txt 3 bytes\n"
                            "dir/sub/deep.txt 4 bytes\n"
                            "win\\path\\file.txt 3 bytes\n"
                            "mix/a\\b.txt 3 bytes\n"
@@ -46,7 +46,7 @@ TEST_F(Basics, UnpacksAWholeTree) {
                            "\x95\x5C\\in.txt 2 bytes\n"
                            "blob/exact.bin 1048576 bytes\n"
                            "blob/over.bin 1048577 bytes\n"
-                           "blob/empty 0 bytes\n"));
+                           "blob/empty 0 bytes\n")));
     const TreeMap want = {
         {"top.txt", "top"},
         {"dir/", ""},

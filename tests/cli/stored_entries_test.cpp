@@ -70,7 +70,7 @@ TEST_F(StoredEntries, StoredNames) {
         a.entries.push_back(Named(c.stored, "D"));
         RunResult r = Unpack(a);
         EXPECT_EQ(r.status, 0) << c.listed;
-        EXPECT_EQ(r.out, Lines(c.listed + " 1 bytes\n"));
+        EXPECT_EQ(r.out, Lines(Listed(c.listed) + " 1 bytes\n"));
         TreeMap want = {{HostName(c.file), "D"}};
         if (c.file == "dir/a") want["dir/"] = "";
         EXPECT_EQ(Out(), want) << c.listed;

@@ -46,11 +46,10 @@ std::string Lines(const std::string& text) {
     return out;
 }
 
-std::string HostName(const std::string& toolName) {
-    if (!WindowsTool()) return toolName;
+std::string HostName(const std::string& archiveName) {
     iconv_t cd = iconv_open("UTF-8", "CP932");
     if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open CP932");
-    std::string in = toolName, out(toolName.size() * 3, '\0');
+    std::string in = archiveName, out(archiveName.size() * 3, '\0');
     char* inp = in.data();
     char* outp = out.data();
     size_t inLeft = in.size(), outLeft = out.size();
@@ -61,15 +60,20 @@ std::string HostName(const std::string& toolName) {
     return out;
 }
 
+std::string Listed(const std::string& text) { return WindowsTool() ? text : HostName(text); }
+
 std::string ToolExe() { return Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE); }
 
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) {
     return RunToolAt(ToolExe(), args, cwd);
 }
 
-RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd) {
+namespace {
+
+// Runs exe with args, through runner unless it is empty.
+RunResult Run(const std::string& runner, const std::string& exe, const std::vector<std::string>& args,
+              const std::string& cwd) {
     std::vector<std::string> argv;
-    std::string runner = Env("RAVELKIT_RUNNER", "");
     if (!runner.empty()) argv.push_back(runner);
     argv.push_back(exe);
     argv.insert(argv.end(), args.begin(), args.end());
@@ -116,6 +120,14 @@ RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     return result;
 }
+
+}  // namespace
+
+RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd) {
+    return Run(Env("RAVELKIT_RUNNER", ""), exe, args, cwd);
+}
+
+RunResult RunPosixBuild(const std::vector<std::string>& args) { return Run("", RAVELKIT_DEFAULT_EXE, args, ""); }
 
 std::map<std::string, std::string> Tree(const std::string& dir) {
     std::map<std::string, std::string> tree;

@@ -38,11 +38,21 @@ std::string Printed(const std::string& hostPath);
 // Expected standard output: "\n" becomes the tool's line ending.
 std::string Lines(const std::string& text);
 
-// A file name the tool wrote (its bytes), as the host's file system shows
-// it.  The Windows build's names are code page 932 text that the system
-// stores as Unicode, which the host sees as UTF-8 under Wine; bytes that are
-// no character of that code page have no such form, and give "".
-std::string HostName(const std::string& toolName);
+// A name from an archive (code page 932 bytes) as the host's file system
+// shows it after an unpacking that does not keep raw names: UTF-8 on both
+// systems (the POSIX build decodes names; the Windows build's names are
+// stored as Unicode, which the host sees as UTF-8 under Wine).  Converted
+// with iconv; bytes that are no character of the code page give "".
+std::string HostName(const std::string& archiveName);
+
+// Text holding names from an archive as the tool prints it when it does not
+// keep raw names: the archive's bytes on Windows, UTF-8 (as HostName) on
+// POSIX.
+std::string Listed(const std::string& text);
+
+// Runs the POSIX build of the tool that was built beside the tests, never
+// through RAVELKIT_RUNNER, like RunTool otherwise.
+RunResult RunPosixBuild(const std::vector<std::string>& args);
 
 // Every file under dir (relative path -> contents) and every folder (as
 // "path/" -> "").
