@@ -96,8 +96,8 @@ constexpr int kExtractFailed = 1;     // walked, but a failure was reported
 
 // What the command line chose, the same for every archive of one run.
 struct RunOptions {
-    bool recurse = true;                             // unpack archives found inside
-    plat::NameForm names = plat::NameForm::kRaw;     // how names are held and searched
+    bool recurse = true;                                    // unpack archives found inside
+    plat::NameForm names = plat::ChooseNameForm(false);     // how names are held and searched
 };
 
 // Unpacks the archive at datPath into destDir + prefix, printing one listing

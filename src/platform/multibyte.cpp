@@ -13,7 +13,7 @@ size_t NextChar(const std::string& s, size_t i, NameForm form) {
 
 size_t FindFirstOf(const std::string& s, const char* chars, size_t from, NameForm form) {
     for (size_t i = from; i < s.size(); i = NextChar(s, i, form))
-        if (std::strchr(chars, s[i]) != nullptr && s[i] != '\0') return i;
+        if (s[i] != '\0' && std::strchr(chars, s[i]) != nullptr) return i;
     return std::string::npos;
 }
 

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::fclose(f) != 0) Fail("cannot write " + w.archive);
 
     const int freeFdBefore = LowestFreeFd();
-    (void)ExtractDat(w.archive, w.dest + "/", "", RunOptions{true, plat::ChooseNameForm(false)});
+    (void)ExtractDat(w.archive, w.dest + "/", "", RunOptions{});
     std::fflush(stdout);
     // Every handle the extractor opened is closed again.
     if (LowestFreeFd() != freeFdBefore) Fail("a file handle was left open");
