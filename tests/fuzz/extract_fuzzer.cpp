@@ -74,7 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::fclose(f) != 0) Fail("cannot write " + w.archive);
 
     const int freeFdBefore = LowestFreeFd();
-    (void)ExtractDat(w.archive, w.dest + "/", "", RunOptions{});
+    // Both name forms: decoded names (the default) and raw ones (-r), taken
+    // from a header byte the format ignores.
+    RunOptions run;
+    run.names = plat::ChooseNameForm(size > 8 && (data[8] & 1) != 0);
+    (void)ExtractDat(w.archive, w.dest + "/", "", run);
     std::fflush(stdout);
     // Every handle the extractor opened is closed again.
     if (LowestFreeFd() != freeFdBefore) Fail("a file handle was left open");
