@@ -57,7 +57,7 @@ int OpenArchive(ArchiveWalk& w) {
         std::printf("error : out of memory %s\n", w.datPath.c_str());
         return -1;
     }
-    if (w.archive.Read(w.index.data, w.indexLength) != static_cast<int64_t>(w.indexLength)) {
+    if (w.archive.ReadAt(0, w.index.data, w.indexLength) != static_cast<int64_t>(w.indexLength)) {
         std::printf("error : cannot read %s\n", w.datPath.c_str());
         return -1;
     }
@@ -72,8 +72,10 @@ int OpenArchive(ArchiveWalk& w) {
 }  // namespace
 
 int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
-               const RunOptions& run, int depth) {
-    ArchiveWalk w{datPath, destDir, prefix, run, depth, {}, {}, {}, 0, {}, false};
+               const RunOptions& run, int depth, KnownFolders* folders) {
+    KnownFolders ownFolders;
+    ArchiveWalk w{datPath, destDir, prefix, run, depth, folders != nullptr ? *folders : ownFolders,
+                  {}, {}, {}, 0, {}, false};
     if (OpenArchive(w) != 0) return kExtractRejected;
     int count = ParseHeader(w.index.data).entryCount;
     int fit = EntriesThatFit(w.indexLength);

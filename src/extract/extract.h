@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "platform/platform.h"
 
@@ -78,10 +79,22 @@ bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name, plat:
 // system's own.
 std::string NormaliseSeparators(const std::string& path, plat::NameForm form);
 
+// The folders one run has made or found, so that each is asked for once.
+// The run never removes a folder, so what it knows stays true.
+class KnownFolders {
+public:
+    bool Has(const std::string& path) const { return paths_.count(path) != 0; }
+    void Add(const std::string& path) { paths_.insert(path); }
+
+private:
+    std::unordered_set<std::string> paths_;
+};
+
 // Normalises the separators of path in place and creates every folder along
-// it (not the last component).  Empty components are skipped.  Returns 0, or
-// -1 when a folder could not be made because its parent is missing.
-int CreatePathDirs(std::string& path, plat::NameForm form);
+// it (not the last component), skipping those in *known (when not null) and
+// adding those it makes or finds.  Empty components are skipped.  Returns 0,
+// or -1 when a folder could not be made because its parent is missing.
+int CreatePathDirs(std::string& path, plat::NameForm form, KnownFolders* known = nullptr);
 
 // The name a GIM image written at outPath should take, or "" when it keeps
 // its name (its path already holds ".gim").
@@ -104,6 +117,7 @@ struct RunOptions {
 // line per entry and an error line for every failure.  destDir is empty or
 // ends in a separator; prefix is empty or ends in "/".  With run.recurse
 // set, entries that are archives themselves are unpacked in turn; depth
-// counts the levels below the top archive.
+// counts the levels below the top archive, and nested archives share the
+// top one's known folders (a fresh set when folders is null).
 int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
-               const RunOptions& run, int depth = 0);
+               const RunOptions& run, int depth = 0, KnownFolders* folders = nullptr);

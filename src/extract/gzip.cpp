@@ -1,16 +1,17 @@
 // Gzip members: the header is stepped over by hand, the deflate data run
-// through zlib's raw inflater straight into the output file.  Both are read
-// from the archive in chunks, so memory does not grow with the member.  The
-// trailer's CRC-32 and length are not checked: packers of such archives are
-// known to write bogus trailers over good data.
-#include <zlib.h>
+// through the raw inflater.  Both are read from the source in pieces and the
+// output leaves through a fixed window, so memory does not grow with the
+// member.  The trailer's CRC-32 and length are not checked: packers of such
+// archives are known to write bogus trailers over good data.
+#include "extract/gzip.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <memory>
 
+#include "extract/background.h"
+#include "extract/deflate_check.h"
 #include "extract/extract.h"
-#include "extract/walk.h"
-#include "platform/platform.h"
+#include "io/cbuffer.h"
 
 namespace {
 
@@ -24,139 +25,163 @@ constexpr size_t kWindowSize = 256 * 1024;
 // header rather than collected without bound.
 constexpr size_t kMaxHeaderName = 64 * 1024;
 
-enum HeaderResult { kHeaderOk, kHeaderBad, kHeaderUnreadable };
+GzipHeaderResult Ended(int c) { return c == -1 ? GzipHeaderResult::kBad : GzipHeaderResult::kUnreadable; }
 
-// Skips n bytes of the member.
-HeaderResult Skip(MemberStream& src, uint64_t n) {
+// Reads n bytes into out.
+GzipHeaderResult Take(ByteSource& src, uint8_t* out, int n) {
+    for (int k = 0; k < n; ++k) {
+        int c = src.NextByte();
+        if (c < 0) return Ended(c);
+        out[k] = static_cast<uint8_t>(c);
+    }
+    return GzipHeaderResult::kOk;
+}
+
+// Skips n bytes.
+GzipHeaderResult Skip(ByteSource& src, uint64_t n) {
     while (n > 0) {
         int more = src.Fill();
-        if (more <= 0) return more == 0 ? kHeaderBad : kHeaderUnreadable;
+        if (more <= 0) return more == 0 ? GzipHeaderResult::kBad : GzipHeaderResult::kUnreadable;
         size_t step = static_cast<size_t>(std::min<uint64_t>(n, src.Available()));
         src.Consume(step);
         n -= step;
     }
-    return kHeaderOk;
+    return GzipHeaderResult::kOk;
 }
 
 // Reads a zero-terminated field, keeping its text when text is not null.
-HeaderResult ZeroTerminated(MemberStream& src, std::string* text) {
+GzipHeaderResult ZeroTerminated(ByteSource& src, std::string* text) {
     for (;;) {
         int c = src.NextByte();
-        if (c < 0) return c == -1 ? kHeaderBad : kHeaderUnreadable;
-        if (c == 0) return kHeaderOk;
+        if (c < 0) return Ended(c);
+        if (c == 0) return GzipHeaderResult::kOk;
         if (text == nullptr) continue;
-        if (text->size() == kMaxHeaderName) return kHeaderBad;
+        if (text->size() == kMaxHeaderName) return GzipHeaderResult::kBad;
         text->push_back(static_cast<char>(c));
     }
 }
 
-// Steps over the gzip header, leaving src at the deflate data.  Takes the
-// header's file name, in the run's name form, into *name when it carries one.
-HeaderResult ReadGzipHeader(MemberStream& src, std::string* name, plat::NameForm form) {
+}  // namespace
+
+GzipHeaderResult ReadGzipHeader(ByteSource& src, std::optional<std::string>* fileName) {
     uint8_t fixed[kFixedHeader];
-    for (int k = 0; k < kFixedHeader; ++k) {
-        int c = src.NextByte();
-        if (c < 0) return c == -1 ? kHeaderBad : kHeaderUnreadable;
-        fixed[k] = static_cast<uint8_t>(c);
-    }
+    GzipHeaderResult r = Take(src, fixed, kFixedHeader);
     const int flags = fixed[3];
-    HeaderResult r = kHeaderOk;
-    if (flags & kFextra) {
+    if (r == GzipHeaderResult::kOk && (flags & kFextra)) {
         uint8_t xlen[2];
-        for (uint8_t& b : xlen) {
-            int c = src.NextByte();
-            if (c < 0) return c == -1 ? kHeaderBad : kHeaderUnreadable;
-            b = static_cast<uint8_t>(c);
-        }
-        r = Skip(src, ReadLE16(xlen));
+        r = Take(src, xlen, 2);
+        if (r == GzipHeaderResult::kOk) r = Skip(src, ReadLE16(xlen));
     }
-    if (r == kHeaderOk && (flags & kFname)) {
-        std::string bytes;
-        r = ZeroTerminated(src, &bytes);
-        *name = plat::NameFromArchive(bytes, form);
+    if (r == GzipHeaderResult::kOk && (flags & kFname)) {
+        fileName->emplace();
+        r = ZeroTerminated(src, &**fileName);
     }
-    if (r == kHeaderOk && (flags & kFcomment)) r = ZeroTerminated(src, nullptr);
-    if (r == kHeaderOk && (flags & kFhcrc)) r = Skip(src, 2);
+    if (r == GzipHeaderResult::kOk && (flags & kFcomment)) r = ZeroTerminated(src, nullptr);
+    if (r == GzipHeaderResult::kOk && (flags & kFhcrc)) r = Skip(src, 2);
     return r;
 }
 
-enum class Stop { kEnd, kCode, kReadFailed, kWriteFailed };
+namespace {
 
-struct InflateOutcome {
-    Stop stop;
-    int code;  // the zlib result that stopped inflation, for kCode
-};
-
-// Inflates the rest of src into out, counting the bytes written in
-// *produced.  Every byte inflated is written, also when inflation stops on
-// an error.  Input that ends before the final block stops with Z_BUF_ERROR.
-InflateOutcome InflateMember(MemberStream& src, Cfile& out, uint64_t* produced) {
-    *produced = 0;
-    Cbuffer window;
-    if (window.Alloc(kWindowSize) == nullptr) return {Stop::kCode, Z_MEM_ERROR};
-    z_stream z{};
-    int ret = inflateInit2(&z, -15);
-    if (ret != Z_OK) return {Stop::kCode, ret};
-    InflateOutcome outcome{Stop::kEnd, Z_OK};
+// Runs one back end over the rest of src into sink through window.
+InflateOutcome Inflate(ByteSource& src, ByteSink& sink, InflateBackEnd backEnd, Cbuffer& window) {
+    InflateOutcome outcome{InflateOutcome::kCode, kInflateNoMemory, 0};
+    std::unique_ptr<Inflater> inflater;
+    int ret = NewInflater(backEnd, &inflater);
+    if (ret != 0) {
+        outcome.code = ret;
+        return outcome;
+    }
+    bool inputEnded = false;
     for (;;) {
-        if (z.avail_in == 0) {
+        if (src.Available() == 0 && !inputEnded) {
             int more = src.Fill();
             if (more < 0) {
-                outcome = {Stop::kReadFailed, 0};
-                break;
+                outcome.stop = InflateOutcome::kReadFailed;
+                return outcome;
             }
-            z.next_in = const_cast<Bytef*>(src.Data());
-            z.avail_in = static_cast<uInt>(src.Available());
-            src.Consume(src.Available());
+            inputEnded = more == 0;
         }
-        z.next_out = window.data;
-        z.avail_out = static_cast<uInt>(window.size);
-        ret = inflate(&z, Z_NO_FLUSH);
-        size_t have = window.size - z.avail_out;
-        if (have > 0 && out.Write(window.data, have) != 0) {
-            outcome = {Stop::kWriteFailed, 0};
-            break;
+        const size_t given = src.Available();
+        size_t consumed = 0, produced = 0;
+        ret = inflater->Run(given > 0 ? src.Data() : nullptr, given, &consumed, window.data, window.size, &produced);
+        src.Consume(consumed);
+        if (produced > 0 && sink.Write(window.data, produced) != 0) {
+            outcome.stop = InflateOutcome::kWriteFailed;
+            return outcome;
         }
-        *produced += have;
-        if (ret == Z_STREAM_END) break;
-        if (ret == Z_OK) continue;
-        if (ret == Z_BUF_ERROR && z.avail_in == 0 && src.Remaining() > 0) continue;
-        outcome = {Stop::kCode, ret};
-        break;
+        outcome.produced += produced;
+        if (ret == kInflateEnd) {
+            outcome.stop = InflateOutcome::kEnd;
+            return outcome;
+        }
+        if (ret != kInflateMore) {
+            outcome.code = ret;
+            return outcome;
+        }
+        // No progress: either the input is used up before the final block,
+        // or (never seen) the inflater is stuck on the bytes it was given.
+        if (consumed == 0 && produced == 0 && (inputEnded || given > 0)) {
+            outcome.code = inputEnded ? kInflateTruncated : kInflateDataError;
+            return outcome;
+        }
     }
-    inflateEnd(&z);
-    return outcome;
 }
+
+// Passes on what comes after the first `skip` bytes, counting everything.
+class SkippingSink : public ByteSink {
+public:
+    SkippingSink(ByteSink& sink, uint64_t skip) : sink_(sink), skip_(skip) {}
+
+    int Write(const uint8_t* data, size_t len) override {
+        size_t dropped = static_cast<size_t>(std::min<uint64_t>(len, skip_));
+        skip_ -= dropped;
+        return len > dropped ? sink_.Write(data + dropped, len - dropped) : 0;
+    }
+    int Truncate(uint64_t) override { return -1; }  // not needed
+
+private:
+    ByteSink& sink_;
+    uint64_t skip_;
+};
 
 }  // namespace
 
-int WriteGzipEntry(ArchiveWalk& w, MemberStream& src, std::string& name, std::string* outPath,
-                   uint8_t head[kHeadSize]) {
-    switch (ReadGzipHeader(src, &name, w.run.names)) {
-        case kHeaderOk:
-            break;
-        case kHeaderBad:
-            ReportFailure(w, "\nerror : bad gzip header %s\n", w.datPath);
-            return -1;
-        case kHeaderUnreadable:
-            ReportFailure(w, "\nerror : cannot read %s\n", w.datPath);
-            return -1;
-    }
-    name = CutGz(name, w.run.names);
-    if (CreateOutputFile(w, name, outPath) != 0) return -1;
-    uint64_t produced = 0;
-    if (src.Remaining() > 0) {
-        InflateOutcome outcome = InflateMember(src, w.out, &produced);
-        if (outcome.stop == Stop::kReadFailed || outcome.stop == Stop::kWriteFailed) {
-            AbandonOutputFile(w, *outPath, outcome.stop == Stop::kReadFailed);
-            return -1;
+InflateOutcome InflateMember(ByteSource& src, ByteSink& sink, InflateBackEnd backEnd) {
+    Cbuffer window;
+    if (window.Alloc(kWindowSize) == nullptr) return InflateOutcome{InflateOutcome::kCode, kInflateNoMemory, 0};
+    if (backEnd == InflateBackEnd::kZlib) return Inflate(src, sink, backEnd, window);
+    // The listing shows zlib's code and count.  ISA-L lets through some data
+    // zlib refuses, and on broken data it may stop some bytes before or
+    // after zlib's stop.  So a stream ISA-L finishes is walked as well, on
+    // a second thread over a second reader where the source offers one, to
+    // see that zlib would finish it too; every other stream is decoded again
+    // by zlib: the bytes both wrote are the same, the ones zlib writes past
+    // ISA-L's stop are added, the ones ISA-L wrote past zlib's are dropped.
+    // Only broken members pay for the second decoding.
+    const uint64_t start = src.Position();
+    std::unique_ptr<ByteSource> second = src.Fork();
+    std::unique_ptr<BackgroundJob> check;
+    if (second)
+        check.reset(new BackgroundJob([&second](const std::atomic<bool>& stop) { return ZlibWouldAccept(*second, &stop); }));
+    const InflateOutcome first = Inflate(src, sink, backEnd, window);
+    if (first.stop == InflateOutcome::kReadFailed || first.stop == InflateOutcome::kWriteFailed) return first;
+    bool accepted = false;
+    if (first.stop == InflateOutcome::kEnd) {
+        if (check) {
+            accepted = check->Result();
+        } else {
+            if (src.Rewind(start) != 0) return InflateOutcome{InflateOutcome::kReadFailed, 0, first.produced};
+            accepted = ZlibWouldAccept(src);
         }
-        if (outcome.stop == Stop::kCode) {
-            std::printf("%d\n", outcome.code);
-            w.failed = true;
-        }
     }
-    FinishOutputFile(w, head);
-    std::printf(" to %llu bytes", static_cast<unsigned long long>(produced));
-    return 0;
+    if (check) check->Cancel();
+    if (accepted) return first;
+    if (src.Rewind(start) != 0) return InflateOutcome{InflateOutcome::kReadFailed, 0, first.produced};
+    SkippingSink rest(sink, first.produced);
+    InflateOutcome again = Inflate(src, rest, InflateBackEnd::kZlib, window);
+    if (again.produced < first.produced && again.stop != InflateOutcome::kReadFailed &&
+        sink.Truncate(again.produced) != 0)
+        again.stop = InflateOutcome::kWriteFailed;
+    return again;
 }

@@ -75,13 +75,23 @@ std::string NormaliseSeparators(const std::string& path, plat::NameForm form) {
     return out;
 }
 
-int CreatePathDirs(std::string& path, plat::NameForm form) {
+int CreatePathDirs(std::string& path, plat::NameForm form, KnownFolders* known) {
     path = NormaliseSeparators(path, form);
+    // Most entries go to a folder an earlier entry made.
+    size_t nameStart = NameStart(path, form);
+    if (known != nullptr && nameStart > 1 && known->Has(path.substr(0, nameStart - 1))) return 0;
     const char separator[] = {plat::kSeparator, '\0'};
     size_t componentStart = 0;
     for (size_t i = plat::FindFirstOf(path, separator, 0, form); i != npos;
          i = plat::FindFirstOf(path, separator, i + 1, form)) {
-        if (i > componentStart && plat::MakeDir(path.substr(0, i)) == ENOENT) return -1;
+        if (i > componentStart) {
+            std::string folder = path.substr(0, i);
+            if (known == nullptr || !known->Has(folder)) {
+                int made = plat::MakeDir(folder);
+                if (made == ENOENT) return -1;
+                if (known != nullptr && (made == 0 || (made == EEXIST && plat::IsFolder(folder)))) known->Add(folder);
+            }
+        }
         componentStart = i + 1;
     }
     return 0;

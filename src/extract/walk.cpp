@@ -4,46 +4,67 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "extract/extract.h"
+#include "extract/gzip.h"
 #include "extract/walk.h"
+#include "io/member_stream.h"
 #include "platform/platform.h"
-
-MemberStream::MemberStream(Cfile& archive, Cbuffer& buffer, uint64_t offset, uint64_t size)
-    : archive_(archive), buffer_(buffer), offset_(offset), size_(size) {}
-
-int MemberStream::Fill() {
-    if (avail_ > 0) return 1;
-    if (fetched_ == size_) return 0;
-    if (fetched_ == 0 && archive_.SeekTo(offset_) != 0) return -1;
-    size_t want = static_cast<size_t>(std::min<uint64_t>(size_ - fetched_, buffer_.size));
-    if (archive_.Read(buffer_.data, want) != static_cast<int64_t>(want)) return -1;
-    fetched_ += want;
-    pos_ = 0;
-    avail_ = want;
-    return 1;
-}
-
-int MemberStream::NextByte() {
-    int more = Fill();
-    if (more <= 0) return more == 0 ? -1 : -2;
-    int byte = Data()[0];
-    Consume(1);
-    return byte;
-}
 
 void ReportFailure(ArchiveWalk& w, const char* format, const std::string& path) {
     std::printf(format, path.c_str());
     w.failed = true;
 }
 
+namespace {
+
+constexpr size_t kHeadSize = 16;
+
+// The output file, as a sink that keeps the first bytes written: what a
+// nested-archive or GIM check looks at, without reading the file back.
+class OutputSink : public ByteSink {
+public:
+    explicit OutputSink(Cfile& out) : out_(out) { std::memset(head, 0, kHeadSize); }
+
+    int Write(const uint8_t* data, size_t len) override {
+        KeepHead(data, len);
+        return out_.Write(data, len);
+    }
+
+    int Truncate(uint64_t len) override {
+        if (len < kHeadSize) std::memset(head + len, 0, kHeadSize - static_cast<size_t>(len));
+        written_ = std::min(written_, len);
+        return out_.SetLength(len);
+    }
+
+    // Counts len bytes that reached the file another way.
+    void Wrote(uint64_t len) { written_ += len; }
+
+    // The first bytes written, zero where fewer were.
+    uint8_t head[kHeadSize];
+
+private:
+    void KeepHead(const uint8_t* data, size_t len) {
+        if (written_ < kHeadSize)
+            std::memcpy(head + written_, data, static_cast<size_t>(std::min<uint64_t>(len, kHeadSize - written_)));
+        written_ += len;
+    }
+
+    Cfile& out_;
+    uint64_t written_ = 0;
+};
+
+// Refuses unsafe names, creates the folders and the output file for
+// prefix + name.  Returns 0 with w.out open and *outPath set, or -1 after
+// printing the error line.
 int CreateOutputFile(ArchiveWalk& w, const std::string& name, std::string* outPath) {
     *outPath = w.destDir + w.prefix + name;
     if (IsUnsafeEntryPath(w.prefix, name, w.run.names)) {
         ReportFailure(w, "\nerror : unsafe path %s\n", NormaliseSeparators(*outPath, w.run.names));
         return -1;
     }
-    CreatePathDirs(*outPath, w.run.names);
+    CreatePathDirs(*outPath, w.run.names, &w.folders);
     if (w.out.Open(*outPath, Cfile::kCreate) != 0) {
         ReportFailure(w, "\nerror : cannot create %s\n", *outPath);
         return -1;
@@ -51,12 +72,11 @@ int CreateOutputFile(ArchiveWalk& w, const std::string& name, std::string* outPa
     return 0;
 }
 
-void FinishOutputFile(ArchiveWalk& w, uint8_t head[kHeadSize]) {
-    std::memset(head, 0, kHeadSize);
-    if (w.out.SeekTo(0) == 0) (void)w.out.Read(head, kHeadSize);
-    w.out.Close();
-}
+// Closes the finished output file.
+void FinishOutputFile(ArchiveWalk& w) { w.out.Close(); }
 
+// Reports a failed read of the archive or write of the output file, then
+// closes and removes the incomplete output file.
 void AbandonOutputFile(ArchiveWalk& w, const std::string& outPath, bool readFailed) {
     if (readFailed)
         ReportFailure(w, "\nerror : cannot read %s\n", w.datPath);
@@ -66,25 +86,74 @@ void AbandonOutputFile(ArchiveWalk& w, const std::string& outPath, bool readFail
     plat::RemoveFile(outPath);
 }
 
-namespace {
-
-// Copies a stored entry.  Returns 0 with head filled, -1 after an error line.
+// Copies a stored entry: the piece already read goes through memory, the
+// rest is copied by the system where it can, and through the copy buffer
+// where it cannot.  Returns 0 with head filled, -1 after an error line.
 int WriteStoredEntry(ArchiveWalk& w, MemberStream& src, const std::string& name, std::string* outPath,
                      uint8_t head[kHeadSize]) {
     if (CreateOutputFile(w, CutGz(name, w.run.names), outPath) != 0) return -1;
+    OutputSink sink(w.out);
+    bool copiedBySystem = false;
     int more;
     while ((more = src.Fill()) > 0) {
-        if (w.out.Write(src.Data(), src.Available()) != 0) {
+        if (sink.Write(src.Data(), src.Available()) != 0) {
             AbandonOutputFile(w, *outPath, false);
             return -1;
         }
         src.Consume(src.Available());
+        if (!copiedBySystem && src.Remaining() > 0) {
+            copiedBySystem = true;
+            uint64_t copied = w.out.CopyFrom(w.archive, src.NextOffset(), src.Remaining());
+            src.Skip(copied);
+            sink.Wrote(copied);
+        }
     }
     if (more < 0) {
         AbandonOutputFile(w, *outPath, true);
         return -1;
     }
-    FinishOutputFile(w, head);
+    std::memcpy(head, sink.head, kHeadSize);
+    FinishOutputFile(w);
+    return 0;
+}
+
+// Expands a gzip member; the header's file name, when it has one, becomes
+// name.  Returns 0 with head filled, -1 after an error line (no file is left
+// then).
+int WriteGzipEntry(ArchiveWalk& w, MemberStream& src, std::string& name, std::string* outPath,
+                   uint8_t head[kHeadSize]) {
+    std::optional<std::string> fileName;
+    switch (ReadGzipHeader(src, &fileName)) {
+        case GzipHeaderResult::kOk:
+            break;
+        case GzipHeaderResult::kBad:
+            ReportFailure(w, "\nerror : bad gzip header %s\n", w.datPath);
+            return -1;
+        case GzipHeaderResult::kUnreadable:
+            ReportFailure(w, "\nerror : cannot read %s\n", w.datPath);
+            return -1;
+    }
+    if (fileName) name = plat::NameFromArchive(*fileName, w.run.names);
+    name = CutGz(name, w.run.names);
+    if (CreateOutputFile(w, name, outPath) != 0) return -1;
+    OutputSink sink(w.out);
+    uint64_t produced = 0;
+    // A member that ends right after its header is never inflated.
+    if (src.Remaining() > 0) {
+        InflateOutcome outcome = InflateMember(src, sink);
+        if (outcome.stop == InflateOutcome::kReadFailed || outcome.stop == InflateOutcome::kWriteFailed) {
+            AbandonOutputFile(w, *outPath, outcome.stop == InflateOutcome::kReadFailed);
+            return -1;
+        }
+        if (outcome.stop == InflateOutcome::kCode) {
+            std::printf("%d\n", outcome.code);
+            w.failed = true;
+        }
+        produced = outcome.produced;
+    }
+    std::memcpy(head, sink.head, kHeadSize);
+    FinishOutputFile(w);
+    std::printf(" to %llu bytes", static_cast<unsigned long long>(produced));
     return 0;
 }
 
@@ -99,7 +168,8 @@ void UnpackNested(ArchiveWalk& w, const std::string& name, const std::string& ou
         ReportFailure(w, "error : nesting too deep %s\n", outPath);
         return;
     }
-    int result = ExtractDat(outPath, w.destDir, NestedPrefix(w.prefix, name, w.run.names), w.run, w.depth + 1);
+    int result = ExtractDat(outPath, w.destDir, NestedPrefix(w.prefix, name, w.run.names), w.run, w.depth + 1,
+                            &w.folders);
     if (result != kExtractRejected) plat::RemoveFile(outPath);
     if (result != kExtractOk) w.failed = true;
 }

@@ -1,6 +1,6 @@
 #include "io/cfile.h"
 
-#include <cstdio>
+#include <cerrno>
 
 #include "platform/platform.h"
 
@@ -8,15 +8,11 @@ Cfile::~Cfile() { Close(); }
 
 int Cfile::Open(const std::string& path, Mode mode) {
     Close();
-    int newFd = mode == kRead ? plat::OpenForReading(path) : plat::OpenForOutput(path);
+    int64_t measured = 0;
+    int newFd = mode == kRead ? plat::OpenForReading(path, &measured) : plat::OpenForOutput(path);
     if (newFd < 0) return -1;
     fd = newFd;
-    int64_t end = plat::SeekFile(fd, 0, SEEK_END);
-    if (end < 0 || plat::SeekFile(fd, 0, SEEK_SET) != 0) {
-        Close();
-        return -1;
-    }
-    length = end;
+    length = measured;
     return 0;
 }
 
@@ -26,10 +22,33 @@ void Cfile::Close() {
     length = 0;
 }
 
-int Cfile::SeekTo(uint64_t pos) {
-    return plat::SeekFile(fd, static_cast<int64_t>(pos), SEEK_SET) == static_cast<int64_t>(pos) ? 0 : -1;
+int64_t Cfile::ReadAt(uint64_t pos, void* buf, size_t len) {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        int64_t n = plat::ReadAt(fd, p + done, len - done, pos + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
 }
 
-int64_t Cfile::Read(void* buf, size_t len) { return plat::ReadFull(fd, buf, len); }
+int Cfile::Write(const void* buf, size_t len) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        int64_t n = plat::WriteSome(fd, p + done, len - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
 
-int Cfile::Write(const void* buf, size_t len) { return plat::WriteFull(fd, buf, len); }
+int Cfile::SetLength(uint64_t len) { return plat::SetFileLength(fd, len); }
+
+uint64_t Cfile::CopyFrom(const Cfile& src, uint64_t pos, uint64_t len) {
+    return plat::CopyRange(src.fd, pos, fd, len);
+}

@@ -30,36 +30,48 @@ enum class NameForm {
 
 // Opens an existing file for reading in binary mode, denying writes to others
 // for as long as it stays open (an output file can never truncate it).
-// Returns a descriptor, or -1 with errno set (a folder gives EISDIR).
-int OpenForReading(const std::string& path);
+// Returns a descriptor with *length set to the file's size, or -1 with errno
+// set (a folder gives EISDIR).
+int OpenForReading(const std::string& path, int64_t* length);
 
-// Creates or truncates a file for reading and writing in binary mode.
-// Fails (-1, errno set) when the path names a file that is open for reading
-// through OpenForReading, leaving that file untouched.
+// Creates a file, or empties an existing one, for reading and writing in
+// binary mode; the file is empty and positioned at 0 afterwards.  Fails (-1,
+// errno set) when the path names a file that is open for reading through
+// OpenForReading, leaving that file untouched.
 int OpenForOutput(const std::string& path);
 
 // Closes a descriptor opened by one of the two functions above.
 void CloseFile(int fd);
 
-// Moves the file position; whence is SEEK_SET, SEEK_CUR or SEEK_END.
-// Returns the new position, or -1 on error.
-int64_t SeekFile(int fd, int64_t offset, int whence);
+// One read of up to len bytes at offset, leaving the file position alone
+// where the system allows.  Returns the count read (0 at end of file), or -1
+// with errno set (EINTR: interrupted, try again).
+int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset);
 
-// Reads up to len bytes, retrying after interruptions and short reads until
-// len bytes are in or the file ends.  Returns the count read (less than len
-// only at end of file), or -1 on error.
-int64_t ReadFull(int fd, void* buf, size_t len);
+// One write of up to len bytes at the file position.  Returns the count
+// written, or -1 with errno set (EINTR: interrupted, try again).
+int64_t WriteSome(int fd, const void* buf, size_t len);
 
-// Writes all len bytes, retrying after interruptions and partial writes.
-// Returns 0 on success, -1 on error.
-int WriteFull(int fd, const void* buf, size_t len);
+// Cuts or extends the file to len bytes; the file position stays.  Returns
+// 0 on success, -1 on error.
+int SetFileLength(int fd, uint64_t len);
+
+// Has the system copy len bytes from offset inPos of inFd to the file
+// position of outFd without passing them through this process.  Returns the
+// count copied: less than len (0 included) when the system cannot copy (the
+// rest) this way, or fails; the caller copies the rest itself, which also
+// tells a read failure from a write failure.
+uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len);
 
 // ---- the file system -----------------------------------------------------
 
-// Creates one directory.  Returns 0 on success or when something already
-// exists there, otherwise the errno value of the failure (ENOENT when a
-// parent is missing).
+// Creates one directory.  Returns 0 when it was made, EEXIST when something
+// (a folder or not) is already there, otherwise the errno value of the
+// failure (ENOENT when a parent is missing).
 int MakeDir(const std::string& path);
+
+// True when path names an existing folder.
+bool IsFolder(const std::string& path);
 
 // Removes a file; failures are the caller's to ignore.
 void RemoveFile(const std::string& path);

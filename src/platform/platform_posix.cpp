@@ -46,7 +46,7 @@ FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
 
 }  // namespace
 
-int OpenForReading(const std::string& path) {
+int OpenForReading(const std::string& path, int64_t* length) {
     int fd;
     do {
         fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -60,12 +60,22 @@ int OpenForReading(const std::string& path) {
         return -1;
     }
     OpenReaders().push_back(OpenReader{fd, IdOf(st)});
+    *length = static_cast<int64_t>(st.st_size);
     return fd;
 }
 
 int OpenForOutput(const std::string& path) {
-    // Open without O_TRUNC first: the file may be one that is being read.
+    // Most output files are new: a file this call creates is empty and can
+    // be no archive being read.
     int fd;
+    do {
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 || errno != EEXIST) return fd;
+    // An existing file is opened without O_TRUNC first: it may be one that
+    // is being read.  Only a file that holds data is truncated: on some file
+    // systems truncating a file makes its close() start writing it back at
+    // once.
     do {
         fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
@@ -76,7 +86,7 @@ int OpenForOutput(const std::string& path) {
         err = errno;
     else if (IsOpenForReading(IdOf(st)))
         err = EACCES;
-    else if (ftruncate(fd, 0) != 0)
+    else if (st.st_size != 0 && ftruncate(fd, 0) != 0)
         err = errno;
     if (err != 0) {
         close(fd);
@@ -92,38 +102,46 @@ void CloseFile(int fd) {
     close(fd);
 }
 
-int64_t SeekFile(int fd, int64_t offset, int whence) {
-    return static_cast<int64_t>(lseek(fd, static_cast<off_t>(offset), whence));
+int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
+    return static_cast<int64_t>(pread(fd, buf, len, static_cast<off_t>(offset)));
 }
 
-int64_t ReadFull(int fd, void* buf, size_t len) {
-    auto* p = static_cast<unsigned char*>(buf);
-    size_t done = 0;
-    while (done < len) {
-        ssize_t n = read(fd, p + done, len - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<int64_t>(done);
+int64_t WriteSome(int fd, const void* buf, size_t len) { return static_cast<int64_t>(write(fd, buf, len)); }
+
+int SetFileLength(int fd, uint64_t len) {
+    int r;
+    do {
+        r = ftruncate(fd, static_cast<off_t>(len));
+    } while (r != 0 && errno == EINTR);
+    return r == 0 ? 0 : -1;
 }
 
-int WriteFull(int fd, const void* buf, size_t len) {
-    const auto* p = static_cast<const unsigned char*>(buf);
-    size_t done = 0;
+uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {
+#ifdef __linux__
+    // Whatever stops the kernel (EXDEV, ENOSYS, EINVAL, EOPNOTSUPP on file
+    // systems or kernels that cannot, an end of file, a real I/O error)
+    // hands the rest to the caller's own copy.
+    uint64_t done = 0;
     while (done < len) {
-        ssize_t n = write(fd, p + done, len - done);
+        off_t in = static_cast<off_t>(inPos + done);
+        size_t want = static_cast<size_t>(std::min<uint64_t>(len - done, 1u << 30));
+        ssize_t n = copy_file_range(inFd, &in, outFd, nullptr, want, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
-        done += static_cast<size_t>(n);
+        if (n <= 0) break;
+        done += static_cast<uint64_t>(n);
     }
+    return done;
+#else
+    (void)inFd, (void)inPos, (void)outFd, (void)len;
     return 0;
+#endif
 }
 
-int MakeDir(const std::string& path) {
-    if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
-    return errno;
+int MakeDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void RemoveFile(const std::string& path) { (void)remove(path.c_str()); }

@@ -75,42 +75,45 @@ bool IsDeviceName(std::string base) {
 
 }  // namespace
 
-int OpenForReading(const std::string& path) { return OpenShared(path, _O_RDONLY); }
+int OpenForReading(const std::string& path, int64_t* length) {
+    int fd = OpenShared(path, _O_RDONLY);
+    if (fd < 0) return -1;
+    *length = _filelengthi64(fd);
+    if (*length < 0) {
+        int err = errno;
+        _close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
 
 int OpenForOutput(const std::string& path) { return OpenShared(path, _O_TRUNC | _O_CREAT | _O_RDWR); }
 
 void CloseFile(int fd) { _close(fd); }
 
-int64_t SeekFile(int fd, int64_t offset, int whence) { return _lseeki64(fd, offset, whence); }
-
-int64_t ReadFull(int fd, void* buf, size_t len) {
-    auto* p = static_cast<unsigned char*>(buf);
-    size_t done = 0;
-    while (done < len) {
-        size_t want = len - done < kMaxChunk ? len - done : kMaxChunk;
-        int n = _read(fd, p + done, static_cast<unsigned int>(want));
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<int64_t>(done);
+int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
+    // The runtime has no positioned read: seek, then read.
+    if (_lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0) return -1;
+    return _read(fd, buf, static_cast<unsigned int>(len < kMaxChunk ? len : kMaxChunk));
 }
 
-int WriteFull(int fd, const void* buf, size_t len) {
-    const auto* p = static_cast<const unsigned char*>(buf);
-    size_t done = 0;
-    while (done < len) {
-        size_t want = len - done < kMaxChunk ? len - done : kMaxChunk;
-        int n = _write(fd, p + done, static_cast<unsigned int>(want));
-        if (n <= 0) return -1;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
+int64_t WriteSome(int fd, const void* buf, size_t len) {
+    return _write(fd, buf, static_cast<unsigned int>(len < kMaxChunk ? len : kMaxChunk));
 }
+
+int SetFileLength(int fd, uint64_t len) { return _chsize_s(fd, static_cast<int64_t>(len)) == 0 ? 0 : -1; }
+
+uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
 
 int MakeDir(const std::string& path) {
-    if (IsBareDrive(path) || _mkdir(path.c_str()) == 0 || errno == EEXIST) return 0;
+    if (IsBareDrive(path) || _mkdir(path.c_str()) == 0) return 0;
     return errno;
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 void RemoveFile(const std::string& path) { (void)std::remove(path.c_str()); }

@@ -1,5 +1,7 @@
 // Writes the seed archives of the extractor's fuzzer: one of each kind of
-// entry the walk treats differently.  Usage: make_corpus <folder>
+// entry the walk treats differently; with a second folder, also the seeds of
+// the inflater's differential fuzzer (four seed bytes, then deflate data).
+// Usage: make_corpus <folder> [deflate seed folder]
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -64,15 +66,35 @@ std::vector<std::pair<std::string, Archive>> Seeds() {
     return seeds;
 }
 
+// Deflate data of every kind the inflaters treat differently: stored,
+// fixed and dynamic blocks, a stream cut short, one that turns to garbage.
+std::vector<std::pair<std::string, Bytes>> DeflateSeeds() {
+    const Bytes text = Text(400);
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    for (int level : {0, 1, 6, 9}) seeds.emplace_back("level" + std::to_string(level), Deflate(text, true, level));
+    seeds.emplace_back("short", Deflate(ToBytes("ab"), true, 6));
+    Bytes cut = Deflate(text, false, 6);
+    seeds.emplace_back("unfinished", cut);
+    cut.resize(cut.size() / 2);
+    seeds.emplace_back("cut", cut);
+    Bytes garbage = Deflate(text, false, 6);
+    for (uint8_t b : {0x07, 0xAA, 0x55, 0xAA, 0x55}) garbage.push_back(b);
+    seeds.emplace_back("garbage", garbage);
+    for (auto& [name, data] : seeds) data.insert(data.begin(), {0x12, 0x34, 0x56, 0x78});
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_corpus <folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_corpus <folder> [deflate seed folder]\n");
         return 2;
     }
     try {
         for (const auto& [name, archive] : Seeds()) archive.Write(std::string(argv[1]) + "/" + name);
+        if (argc == 3)
+            for (const auto& [name, data] : DeflateSeeds()) WriteFile(std::string(argv[2]) + "/" + name, data);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_corpus: %s\n", e.what());
         return 1;

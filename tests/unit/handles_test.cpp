@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "dat_writer.h"
-#include "extract/walk.h"
 #include "io/cbuffer.h"
 #include "io/cfile.h"
+#include "io/member_stream.h"
 #include "platform/platform.h"
 #include "tool_runner.h"
 
@@ -52,12 +52,13 @@ TEST(Cfile, ReadMeasuresLengthAndReadsShortAtTheEnd) {
     ASSERT_EQ(f.Open(path, Cfile::kRead), 0);
     EXPECT_EQ(f.length, 10);
     char buf[8] = {};
-    EXPECT_EQ(f.Read(buf, 4), 4);
+    EXPECT_EQ(f.ReadAt(0, buf, 4), 4);
     EXPECT_EQ(std::string(buf, 4), "0123");
-    ASSERT_EQ(f.SeekTo(8), 0);
-    EXPECT_EQ(f.Read(buf, 8), 2);
+    EXPECT_EQ(f.ReadAt(8, buf, 8), 2);
     EXPECT_EQ(std::string(buf, 2), "89");
-    EXPECT_EQ(f.Read(buf, 8), 0);
+    EXPECT_EQ(f.ReadAt(10, buf, 8), 0);
+    EXPECT_EQ(f.ReadAt(3, buf, 2), 2);  // reads at a position do not depend on earlier ones
+    EXPECT_EQ(std::string(buf, 2), "34");
 }
 
 TEST(Cfile, CreateTruncatesAnExistingFile) {
@@ -69,9 +70,8 @@ TEST(Cfile, CreateTruncatesAnExistingFile) {
         ASSERT_EQ(f.Open(path, Cfile::kCreate), 0);
         EXPECT_EQ(f.length, 0);
         EXPECT_EQ(f.Write("new", 3), 0);
-        ASSERT_EQ(f.SeekTo(0), 0);
         char buf[4] = {};
-        EXPECT_EQ(f.Read(buf, 4), 3);  // created files can be read back
+        EXPECT_EQ(f.ReadAt(0, buf, 4), 3);  // created files can be read back
     }
     EXPECT_EQ(testdat::ToString(testdat::ReadFile(path)), "new");
 }

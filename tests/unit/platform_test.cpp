@@ -134,8 +134,9 @@ TEST(PlatformPosix, OutputRefusedForAFileBeingReadUnderAnyName) {
     ASSERT_EQ(link(file.c_str(), hard.c_str()), 0);
     ASSERT_EQ(symlink(file.c_str(), soft.c_str()), 0);
 
-    int first = plat::OpenForReading(hard);
-    int second = plat::OpenForReading(file);
+    int64_t length = 0;
+    int first = plat::OpenForReading(hard, &length);
+    int second = plat::OpenForReading(file, &length);
     ASSERT_GE(first, 0);
     ASSERT_GE(second, 0);
     for (const std::string& name : {file, hard, soft, tmp.path + "/./arc"})
@@ -159,7 +160,9 @@ TEST(PlatformPosix, ReplaceFileSparesAFileBeingRead) {
     testdat::WriteFile(from, testdat::ToBytes("N"));
     testdat::WriteFile(to, testdat::ToBytes("archive"));
 
-    int reader = plat::OpenForReading(to);
+    int64_t length = 0;
+    int reader = plat::OpenForReading(to, &length);
+    EXPECT_EQ(length, 7);
     ASSERT_GE(reader, 0);
     EXPECT_EQ(plat::ReplaceFile(from, to), -1);
     EXPECT_EQ(Contents(to), "archive");
