@@ -17,9 +17,9 @@ int Usage() {
 
 int RunCommandLine(int argc, char** argv) {
     if (argc < 2) return Usage();
-    // Relative archive and destination paths resolve against the
-    // executable's folder, wherever the tool is started from.
-    plat::MoveToExecutableFolder();
+    // Where relative archive and destination paths lead: the working
+    // directory, or on Windows the executable's folder.
+    plat::EnterBaseFolder();
     RunOptions run;
     bool keepRawNames = false;
     int arg = 1;

@@ -91,7 +91,8 @@ private:
 };
 
 // Normalises the separators of path in place and creates every folder along
-// it (not the last component), skipping those in *known (when not null) and
+// it (not the last component), below the path's root (a drive, a network
+// share, a "\\?\" prefix), skipping those in *known (when not null) and
 // adding those it makes or finds.  Empty components are skipped.  Returns 0,
 // or -1 when a folder could not be made because its parent is missing.
 int CreatePathDirs(std::string& path, plat::NameForm form, KnownFolders* known = nullptr);

@@ -81,8 +81,9 @@ int CreatePathDirs(std::string& path, plat::NameForm form, KnownFolders* known) 
     size_t nameStart = NameStart(path, form);
     if (known != nullptr && nameStart > 1 && known->Has(path.substr(0, nameStart - 1))) return 0;
     const char separator[] = {plat::kSeparator, '\0'};
-    size_t componentStart = 0;
-    for (size_t i = plat::FindFirstOf(path, separator, 0, form); i != npos;
+    // A drive, a share or a "\\?\" prefix is there or not; it is never made.
+    size_t componentStart = plat::RootLength(path);
+    for (size_t i = plat::FindFirstOf(path, separator, componentStart, form); i != npos;
          i = plat::FindFirstOf(path, separator, i + 1, form)) {
         if (i > componentStart) {
             std::string folder = path.substr(0, i);

@@ -85,17 +85,33 @@ int ReplaceFile(const std::string& from, const std::string& to);
 
 // ---- start-up ------------------------------------------------------------
 
-// Makes the folder that holds the running executable the working directory.
-// Failures are ignored: the working directory then stays as it was.
-void MoveToExecutableFolder();
+// Sets the folder that relative archive and destination paths resolve
+// against, and that output goes into when no destination is given.  Windows:
+// the folder that holds the running executable becomes the working directory
+// (the console tool works on files kept beside the .exe); failures are
+// ignored and the working directory then stays as it was.  POSIX: nothing
+// changes, the working directory stays the caller's.
+void EnterBaseFolder();
 
 // True when a command-line argument is an option rather than a path.
 bool IsOption(const char* arg);
 
 // The destination folder as the extraction expects it: empty stays empty,
 // anything else ends in a separator ('/' or '\' already there counts, found
-// as the run's names are searched).
+// as the run's names are searched; otherwise kSeparator is added).
 std::string WithTrailingSeparator(const std::string& dir, NameForm form);
+
+// Length of the start of a path that names a root, which exists or not but is
+// never created as a folder: on POSIX the leading '/'s; on Windows what
+// WindowsRootLength finds.  Folders are created from there on.
+size_t RootLength(const std::string& path);
+
+// The root of a Windows path: "C:\" or "C:" (a drive), "\" (the current
+// drive), "\\server\share\" (a network share, UNC), "\\?\C:\" or
+// "\\.\C:\" (a prefix and the drive, volume or device after it), and
+// "\\?\UNC\server\share\"; 0 for a relative path.  '/' and '\' both
+// separate.  A pure string function, compiled on every system.
+size_t WindowsRootLength(const std::string& path);
 
 // ---- names ---------------------------------------------------------------
 

@@ -8,7 +8,6 @@
 #include "platform/cp932.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -154,21 +153,13 @@ int ReplaceFile(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
 }
 
-void MoveToExecutableFolder() {
-    std::vector<char> buf(PATH_MAX + 1);
-    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    if (n <= 0 || static_cast<size_t>(n) >= buf.size() - 1) return;
-    std::string exe(buf.data(), static_cast<size_t>(n));
-    size_t slash = exe.rfind('/');
-    if (slash == std::string::npos) return;
-    (void)chdir(exe.substr(0, slash + 1).c_str());
-}
+void EnterBaseFolder() {}
 
 bool IsOption(const char* arg) { return arg[0] == '-'; }
 
-std::string WithTrailingSeparator(const std::string& dir, NameForm form) {
-    if (dir.empty() || FindLastOf(dir, "/\\", form) == dir.size() - 1) return dir;
-    return dir + '/';
+size_t RootLength(const std::string& path) {
+    size_t first = path.find_first_not_of('/');
+    return first == std::string::npos ? path.size() : first;
 }
 
 NameForm ChooseNameForm(bool keepRaw) { return keepRaw ? NameForm::kRaw : NameForm::kDecoded; }

@@ -8,7 +8,6 @@
 #include "platform/platform_config.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 // <windows.h> maps these to its own A/W functions; the names here are ours.
 #undef ReplaceFile
@@ -23,7 +22,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,34 +39,11 @@ int OpenShared(const std::string& path, int flags) {
     return fd;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// "X:" alone names a drive's current folder, which always exists.
-bool IsBareDrive(const std::string& path) {
-    return path.size() == 2 && IsAsciiLetter(path[0]) && path[1] == ':';
-}
-
-// True when both names lead to one file (one volume, one file index).  Any
-// failure to tell counts as "different".
-bool SameFile(const std::string& a, const std::string& b) {
-    BY_HANDLE_FILE_INFORMATION info[2];
-    const std::string* names[2] = {&a, &b};
-    for (int k = 0; k < 2; ++k) {
-        HANDLE h = CreateFileA(names[k]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        BOOL ok = GetFileInformationByHandle(h, &info[k]);
-        CloseHandle(h);
-        if (!ok) return false;
-    }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
-}
-
 bool IsDeviceName(std::string base) {
     while (!base.empty() && base.back() == ' ') base.pop_back();
     for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    if (base == "CONIN$" || base == "CONOUT$") return true;  // the console's input and output
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
            base[3] >= '1' && base[3] <= '9';
 }
@@ -107,7 +82,7 @@ int SetFileLength(int fd, uint64_t len) { return _chsize_s(fd, static_cast<int64
 uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
 
 int MakeDir(const std::string& path) {
-    if (IsBareDrive(path) || _mkdir(path.c_str()) == 0) return 0;
+    if (_mkdir(path.c_str()) == 0) return 0;
     return errno;
 }
 
@@ -119,16 +94,14 @@ bool IsFolder(const std::string& path) {
 void RemoveFile(const std::string& path) { (void)std::remove(path.c_str()); }
 
 int ReplaceFile(const std::string& from, const std::string& to) {
-    // rename() never replaces an existing file here, so the target goes
-    // first.  When both names lead to one file (they differ in case only),
-    // removing the target would remove the source: then it is only renamed.
-    // An archive being read survives: its sharing mode makes the removal
-    // fail, and the rename then fails on the target that is still there.
-    if (!SameFile(from, to)) (void)std::remove(to.c_str());
-    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+    // One step: the file at `to` is replaced only when `from` takes its
+    // place, so a failed rename loses nothing.  Names that differ in case
+    // only (one file) are renamed in place.  An archive being read survives:
+    // its sharing mode denies the deletion that replacing it needs.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
 
-void MoveToExecutableFolder() {
+void EnterBaseFolder() {
     std::vector<char> buf(MAX_PATH + 1);
     for (;;) {
         DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
@@ -148,17 +121,7 @@ void MoveToExecutableFolder() {
 
 bool IsOption(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
 
-std::string WithTrailingSeparator(const std::string& dir, NameForm form) {
-    if (dir.empty() || FindLastOf(dir, "/\\", form) == dir.size() - 1) return dir;
-    if (dir.size() + 2 <= MAX_PATH) {
-        char buf[MAX_PATH];
-        std::memcpy(buf, dir.c_str(), dir.size() + 1);
-        // PathAddBackslashA looks at the last byte in the ANSI code page;
-        // should it take a trail byte for '\', the separator is added here.
-        if (PathAddBackslashA(buf) != nullptr && std::strlen(buf) == dir.size() + 1) return buf;
-    }
-    return dir + '\\';
-}
+size_t RootLength(const std::string& path) { return WindowsRootLength(path); }
 
 // _ismbblead and _ismbbtrail follow the runtime's current multibyte code
 // page.  The searches step by CharLength rather than using _mbsrchr and

@@ -54,49 +54,44 @@ TEST_F(CommandLine, AnSAnywhereInTheOptionTurnsRecursionOff) {
     }
 }
 
-// After the archive, "-s" is a destination like any other, and a relative one
-// lies in the tool's folder.
-TEST_F(CommandLine, OptionAfterTheArchiveIsADestination) {
-    std::string exe = CopyTool("bin");
-    Nesting().Write(Path("x.dat"));
-    RunResult r = RunToolAt(exe, {ToolPath(Path("x.dat")), "-s"}, dir_);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines(kRecursedOut));
-    EXPECT_EQ(Tree(Path("bin/-s")), kRecursed);
-    EXPECT_FALSE(Exists("-s"));
-}
-
-TEST_F(CommandLine, RelativePathsResolveAgainstTheToolsFolder) {
-    std::string exe = CopyTool("bin");
+// Relative archive and destination paths, and the output without a
+// destination, lead to the working directory, and on Windows to the tool's
+// folder instead.  A copy of the tool in bin/ is started in cwd/, and each
+// folder holds an x.dat of its own, so the listing shows which was read.
+TEST_F(CommandLine, RelativePathsResolveAgainstTheBaseFolder) {
+    const std::string exe = CopyTool("bin");
     std::filesystem::create_directory(Path("cwd"));
-    Archive there, here;
-    there.entries.push_back(Named("there.txt", "1"));
-    here.entries.push_back(Named("here.txt", "2"));
-    there.Write(Path("bin/x.dat"));
-    here.Write(Path("cwd/x.dat"));
-    RunResult r = RunToolAt(exe, {"x.dat", "out"}, Path("cwd"));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("there.txt 1 bytes\n"));
-    EXPECT_EQ(Tree(Path("bin/out")), (TreeMap{{"there.txt", "1"}}));
-    EXPECT_FALSE(Exists("cwd/out"));
-}
-
-// A missing or empty destination is the tool's folder.  On POSIX the
-// archive path starts with '/' here, and must not be taken for an option.
-TEST_F(CommandLine, NoOrEmptyDestinationIsTheToolsFolder) {
-    std::string exe = CopyTool("bin");
-    Archive a;
-    a.entries.push_back(Named("a.bin", "A"));
-    a.Write(Path("x.dat"));
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{ToolPath(Path("x.dat"))}, {ToolPath(Path("x.dat")), ""}}) {
-        RunResult r = RunToolAt(exe, args, Path("."));
-        EXPECT_EQ(r.status, 0) << args.size();
-        EXPECT_EQ(r.out, Lines("a.bin 1 bytes\n"));
-        EXPECT_EQ(Tree(Path("bin")).count("a.bin"), 1u) << args.size();
-        std::filesystem::remove(Path("bin/a.bin"));
+    for (const char* folder : {"bin", "cwd"}) {
+        Archive a;
+        a.entries.push_back(Named(std::string(folder) + ".txt", "1"));
+        a.Write(Path(folder + std::string("/x.dat")));
     }
-    EXPECT_FALSE(Exists("a.bin"));
+    Archive absolute;
+    absolute.entries.push_back(Named("abs.txt", "1"));
+    absolute.Write(Path("x.dat"));
+
+    const std::string base = WindowsTool() ? "bin/" : "cwd/", other = WindowsTool() ? "cwd/" : "bin/";
+    const std::string relative = WindowsTool() ? "bin.txt" : "cwd.txt";
+    struct Case { std::vector<std::string> args; std::string folder; std::string name; };
+    const Case cases[] = {
+        {{"x.dat", "out"}, "out/", relative},
+        {{"x.dat", "-s"}, "-s/", relative},  // only the first argument can be an option
+        {{"x.dat"}, "", relative},
+        {{"x.dat", ""}, "", relative},
+        // On POSIX this path starts with '/', and must not be taken for an option.
+        {{ToolPath(Path("x.dat"))}, "", "abs.txt"},
+        {{"-s", ToolPath(Path("x.dat")), "out"}, "out/", "abs.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        RunResult r = RunToolAt(exe, c.args, Path("cwd"));
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, Lines(c.name + " 1 bytes\n"));
+        EXPECT_TRUE(Exists(base + c.folder + c.name));
+        EXPECT_FALSE(Exists(other + c.folder + c.name));
+        std::filesystem::remove_all(Path(base + (c.folder.empty() ? c.name : c.folder)));
+    }
+    EXPECT_FALSE(Exists("out"));
 }
 
 // The destination gets one separator unless it ends in one; the unsafe

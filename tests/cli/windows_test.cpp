@@ -1,6 +1,7 @@
 // Whole-program tests of what only the Windows build does: drive paths and
-// either separator on the command line, '/' options, sharing modes, a file
-// system that ignores case, names Windows reserves, and code page 932 names.
+// either separator on the command line, "\\?\" destinations, '/' options,
+// sharing modes, a file system that ignores case, names Windows reserves, and
+// code page 932 names.
 #include <filesystem>
 
 #include "cli_fixture.h"
@@ -125,7 +126,8 @@ TEST_F(WindowsCli, GimRenamedOnlyInCaseSurvives) {
 // whatever the case, extension or trailing spaces; near misses are fine.
 TEST_F(WindowsCli, NamesWindowsReserves) {
     for (const std::string name : {"a:b", "x/s:t", "CON", "con", "nul.txt", "NUL.tar.bz2", "com1", "LPT9.dat",
-                                   "prn", "Aux.", "con .txt", "a/aux/b", "...", ". .", "a/.../b", "a/ ../b"}) {
+                                   "prn", "Aux.", "con .txt", "a/aux/b", "CONIN$", "conout$.txt", "...", ". .",
+                                   "a/.../b", "a/ ../b"}) {
         Archive a;
         a.entries = {Named(name + " ", "1"), Named("ok.txt", "2")};  // a stored name ends at its last space
         RunResult r = Unpack(a);
@@ -135,7 +137,7 @@ TEST_F(WindowsCli, NamesWindowsReserves) {
         EXPECT_EQ(Out(), (TreeMap{{"ok.txt", "2"}})) << name;
         RemoveTree(Path("out"));
     }
-    for (const std::string name : {"console.txt", "com10", "lpt", "nul_", "auxa/b", ".x", "a..b"}) {
+    for (const std::string name : {"console.txt", "com10", "lpt", "nul_", "auxa/b", "conin", ".x", "a..b"}) {
         Archive a;
         a.entries = {Named(name, "1")};
         RunResult r = Unpack(a);
@@ -144,6 +146,19 @@ TEST_F(WindowsCli, NamesWindowsReserves) {
         EXPECT_EQ(Out().count(name), 1u) << name;
         RemoveTree(Path("out"));
     }
+}
+
+// A "\\?\" destination: its folders are made below the prefix and the
+// drive, and a GIM image there replaces the file of its new name.
+TEST_F(WindowsCli, ExtendedLengthDestination) {
+    const std::string gim = "MIG.00.1PSP";
+    Archive a;
+    a.entries = {Named("tex.gim", "plain"), Named("tex.bin", gim), Named("sub/a.txt", "A")};
+    a.Write(Path("x.dat"));
+    RunResult r = RunTool({ToolPath(Path("x.dat")), "\\\\?\\" + ToolPath(Path("out/new"))});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines("tex.gim 5 bytes\ntex.bin 11 bytes\nsub/a.txt 1 bytes\n"));
+    EXPECT_EQ(Tree(Path("out/new")), (TreeMap{{"tex.gim", gim}, {"sub/", ""}, {"sub/a.txt", "A"}}));
 }
 
 // 0x95 0x5C is one character of code page 932: neither a folder break nor a

@@ -75,6 +75,22 @@ TEST(Platform, SearchesSkipTrailBytesOfRawNamesOnly) {
     EXPECT_EQ(plat::FindFirstOf("a/b/c", "/", 2, kRaw), 3u);
 }
 
+// Folders are created below a Windows path's root: a drive, a share, or a
+// prefix with what follows it.
+TEST(Platform, WindowsRootLength) {
+    struct Case { const char* path; size_t root; };
+    for (const Case& c : {Case{"", 0}, Case{"out\\x", 0}, Case{"C:\\out\\x", 3}, Case{"c:/out", 3},
+                          Case{"C:out\\x", 2}, Case{"C:", 2}, Case{"\\out\\x", 1},
+                          Case{"\\\\server\\share\\dir\\x", 15}, Case{"//server/share/dir", 15},
+                          Case{"\\\\server", 8}, Case{"\\\\server\\share", 14},
+                          Case{"\\\\srv\\\x95\x5C\\d", 9},  // a double-byte share name
+                          Case{"\\\\?\\C:\\out\\x", 7}, Case{"\\\\.\\C:\\out", 7},
+                          Case{"\\\\?\\Volume{1}\\out", 14}, Case{"\\\\?\\UNC\\server\\share\\out", 21},
+                          Case{"\\\\?\\unc\\s\\t", 11}, Case{"\\\\?\\UNCx\\out", 9}}) {
+        EXPECT_EQ(plat::WindowsRootLength(c.path), c.root) << c.path;
+    }
+}
+
 #ifndef _WIN32
 
 struct TempDir {
