@@ -2,10 +2,11 @@
 //
 // Everything the extraction code needs from the operating system goes through
 // these functions: descriptor I/O, directories, removing and renaming, the
-// executable's folder, the directory separator, option syntax, the
-// multibyte code page used when names are searched and the decoding of
-// names.  platform_posix.cpp and platform_win32.cpp implement them; exactly
-// one of the two is compiled.
+// folder relative paths resolve against, path roots, the directory
+// separator, option syntax, the multibyte code page used when names are
+// searched and the decoding of names.  platform_posix.cpp and
+// platform_win32.cpp implement them; exactly one of the two is compiled.
+// paths.cpp and multibyte.cpp hold plain string work shared by both.
 #pragma once
 
 #include <cstddef>
