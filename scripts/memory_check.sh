@@ -10,9 +10,7 @@ cd "$(dirname "$0")/.."
 limit_kib=$((64 * 1024))
 data_bytes=$((256 * 1024 * 1024))
 
-if ! dpkg -s time >/dev/null 2>&1 && [ ! -x /usr/bin/time ]; then
-  if [ "$(id -u)" -eq 0 ]; then apt-get install -y time >/dev/null; else sudo apt-get install -y time >/dev/null; fi
-fi
+[ -x /usr/bin/time ] || scripts/deps.sh ci  # GNU time, for the peak RSS
 
 cmake --preset release >/dev/null
 if [ $# -ge 1 ]; then
