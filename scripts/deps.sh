@@ -9,7 +9,9 @@
 #   ci        what .ci/run checks besides: memory check, packages, man page
 #   windows   the Windows build and its test run: MinGW-w64, zlib for it,
 #             Wine, and locales for the Japanese locale
-#   all       every group above
+#   bench     bench/run's reference commands and timer: hyperfine, igzip,
+#             pigz, GNU time
+#   all       every group above but bench
 #
 # This is the one list of the project's packages: add new ones here, to the
 # group that needs them.
@@ -18,6 +20,7 @@ set -euo pipefail
 build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev)
 ci=(time dpkg-dev file unzip groff-base)
 windows=(g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine64 locales)
+bench=(hyperfine isal pigz time)
 
 wanted=()
 for group in "${@:-build}"; do
@@ -25,8 +28,9 @@ for group in "${@:-build}"; do
     build) wanted+=("${build[@]}") ;;
     ci) wanted+=("${ci[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
+    bench) wanted+=("${bench[@]}") ;;
     all) wanted+=("${build[@]}" "${ci[@]}" "${windows[@]}") ;;
-    *) echo "deps.sh: unknown group '$group' (build, ci, windows, all)" >&2; exit 2 ;;
+    *) echo "deps.sh: unknown group '$group' (build, ci, windows, bench, all)" >&2; exit 2 ;;
   esac
 done
 
