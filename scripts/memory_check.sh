@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Bounded memory: expands one gzip member of >= 256 MiB of incompressible
-# data and fails when the tool's peak resident set exceeds 64 MiB.  Prints
+# data and fails when the tool's peak resident set exceeds 16 MiB.  Prints
 # the peak RSS, its ratio to the member's stored size, and the wall time.
 # Usage: scripts/memory_check.sh [ravelkit binary]   (default: builds the release preset)
 # Needs about twice the data size free in ${TMPDIR:-/tmp}.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-limit_kib=$((64 * 1024))
+limit_kib=$((16 * 1024))
 data_bytes=$((256 * 1024 * 1024))
 
 [ -x /usr/bin/time ] || scripts/deps.sh ci  # GNU time, for the peak RSS
