@@ -1,22 +1,39 @@
 #!/usr/bin/env bash
 # Fuzzes the extractor with libFuzzer (clang, ASan + UBSan): builds the "fuzz"
 # preset, writes the seed archives and runs the harness for the given time.
+<<<<<<< HEAD
 # The corpus grows in build/fuzz/corpus; crash, timeout and leak inputs land
 # in build/fuzz/findings.  Set FUZZ_JOBS=2 to run two workers side by side.
 # FUZZ_TARGET=inflate runs the differential harness of the two inflaters
 # instead (needs ISA-L), with build/fuzz/inflate-corpus and
 # build/fuzz/inflate-findings.
+=======
+# The corpus grows in build/fuzz/corpus, starting from the seeds and the
+# saved corpus and findings under tests/fuzz; crash, timeout and leak inputs
+# land in build/fuzz/findings.  The harness works in a folder of its own on
+# a memory file system (/dev/shm) where there is one.
+>>>>>>> fd2b7fb (Per-run budgets of nested archives and entries, keep nested files whose unpacking failed, refuse archives that contain themselves; regular files only; close and standard output failures; interrupts remove the unfinished file; fast fuzz check shared with a replay driver)
 # Usage: scripts/fuzz.sh [seconds]
+# Settings (environment):
+#   FUZZ_JOBS=N      workers side by side (default 1)
+#   FUZZ_TIMEOUT=S   seconds one input may take before it is a finding (5)
+#   FUZZ_RUNS=N      stop after N inputs instead of after the time (-runs)
+#   FUZZ_CORPUS=DIR  the growing corpus (build/fuzz/corpus)
+#   FUZZ_TMP=DIR     where the work folder goes (/dev/shm, else TMPDIR)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+src=$PWD
 seconds=${1:-60}
 jobs=${FUZZ_JOBS:-1}
+timeout=${FUZZ_TIMEOUT:-5}
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 out=build/fuzz
-mkdir -p "$out/seeds" "$out/corpus" "$out/findings" "$out/tmp"
+corpus=${FUZZ_CORPUS:-$out/corpus}
+mkdir -p "$out/seeds" "$corpus" "$out/findings"
+corpus=$(cd "$corpus" && pwd)
 "$out/tests/fuzz/make_corpus" "$out/seeds"
 
 if [ "${FUZZ_TARGET:-extract}" = inflate ]; then
@@ -41,15 +58,24 @@ cat > "$out/extract.dict" <<'DICT'
 "C:"
 DICT
 
-# The harness unpacks into its own folder under TMPDIR; leftovers of a run
-# stopped by a crash or timeout are removed here.
+parent=${FUZZ_TMP:-}
+if [ -z "$parent" ]; then
+  if [ -d /dev/shm ] && [ -w /dev/shm ]; then parent=/dev/shm; else parent=${TMPDIR:-/tmp}; fi
+fi
+work=$(mktemp -d "$parent/ravelkit-fuzz-run.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export RAVELKIT_FUZZ_TMP=$work
+
 # Parallel jobs write their logs (fuzz-N.log) to build/fuzz.
 cd "$out"
-export TMPDIR="$PWD/tmp"
-trap 'rm -rf "$TMPDIR"/ravelkit-fuzz-*' EXIT
-args=(-max_len=65536 -timeout=10 -rss_limit_mb=1024 -max_total_time="$seconds"
-      -dict=extract.dict -artifact_prefix=findings/ -print_final_stats=1)
+args=(-max_len=65536 -timeout="$timeout" -rss_limit_mb=1024 -dict=extract.dict
+      -artifact_prefix=findings/ -print_final_stats=1)
+if [ -n "${FUZZ_RUNS:-}" ]; then args+=(-runs="$FUZZ_RUNS"); else args+=(-max_total_time="$seconds"); fi
 if [ "$jobs" -gt 1 ]; then
   args+=(-jobs="$jobs" -workers="$jobs")
 fi
-tests/fuzz/extract_fuzzer "${args[@]}" corpus seeds
+saved=()
+for d in "$src/tests/fuzz/corpus" "$src/tests/fuzz/findings"; do
+  [ -d "$d" ] && saved+=("$d")
+done
+tests/fuzz/extract_fuzzer "${args[@]}" "$corpus" seeds "${saved[@]}"

@@ -37,3 +37,10 @@ int RunCommandLine(int argc, char** argv) {
     std::string dest = arg + 1 < argc ? plat::WithTrailingSeparator(argv[arg + 1], run.names) : std::string();
     return ExtractDat(argv[arg], dest, std::string(), run) == kExtractOk ? kExitOk : kExitFailure;
 }
+
+int FinishStandardOutput(int status) {
+    // ferror covers every earlier printf; fflush the lines still buffered.
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "error : cannot write standard output\n");
+    return kExitFailure;
+}

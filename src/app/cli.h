@@ -8,3 +8,7 @@ constexpr int kExitUsage = 2;    // the usage line was printed
 
 // Runs the tool once.  Returns the exit status.
 int RunCommandLine(int argc, char** argv);
+
+// Flushes standard output.  Returns status, or kExitFailure after one line
+// on standard error when anything written there was lost.
+int FinishStandardOutput(int status);

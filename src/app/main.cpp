@@ -1,4 +1,8 @@
 // ravelkit: unpacks one "GPDA" archive into a folder tree.
 #include "app/cli.h"
+#include "platform/platform.h"
 
-int main(int argc, char** argv) { return RunCommandLine(argc, argv); }
+int main(int argc, char** argv) {
+    plat::RemoveOutputOnInterrupt();
+    return FinishStandardOutput(RunCommandLine(argc, argv));
+}

@@ -1,6 +1,8 @@
 // Archive records, and the opening and closing frame of ExtractDat.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "extract/extract.h"
 #include "extract/walk.h"
@@ -69,17 +71,68 @@ int OpenArchive(ArchiveWalk& w) {
     return 0;
 }
 
+// True when the rest of two archives of one length, from the end of their
+// loaded index on, holds the same bytes.  A read failure counts as a
+// difference.
+bool SameRest(ArchiveWalk& a, ArchiveWalk& b) {
+    Cbuffer other;
+    if (other.Alloc(a.copy.size) == nullptr) return false;
+    int64_t pos = static_cast<int64_t>(a.indexLength);
+    while (pos < a.archive.length) {
+        size_t n = static_cast<size_t>(std::min<int64_t>(a.archive.length - pos, a.copy.size));
+        const uint64_t at = static_cast<uint64_t>(pos);
+        if (a.archive.ReadAt(at, a.copy.data, n) != static_cast<int64_t>(n) ||
+            b.archive.ReadAt(at, other.data, n) != static_cast<int64_t>(n) || std::memcmp(a.copy.data, other.data, n) != 0)
+            return false;
+        pos += static_cast<int64_t>(n);
+    }
+    return true;
+}
+
+// True when the archive holds the same bytes as one of the archives being
+// unpacked around it: unpacking it would repeat that one's walk, which led
+// here, without end.  Only archives of equal length are compared.
+bool RepeatsAnOpenArchive(ArchiveWalk& w) {
+    for (ArchiveWalk* outer : w.run.open) {
+        if (outer->archive.length != w.archive.length) continue;
+        if (std::memcmp(outer->index.data, w.index.data, w.indexLength) != 0) continue;
+        if (SameRest(w, *outer)) return true;
+    }
+    return false;
+}
+
+// Keeps the walk on the run's list of open archives for as long as it lives.
+class OpenArchiveEntry {
+public:
+    explicit OpenArchiveEntry(ArchiveWalk& w) : open_(w.run.open) { open_.push_back(&w); }
+    ~OpenArchiveEntry() { open_.pop_back(); }
+    OpenArchiveEntry(const OpenArchiveEntry&) = delete;
+    OpenArchiveEntry& operator=(const OpenArchiveEntry&) = delete;
+
+private:
+    std::vector<ArchiveWalk*>& open_;
+};
+
 }  // namespace
 
-int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
-               const RunOptions& run, int depth, KnownFolders* folders) {
-    KnownFolders ownFolders;
-    ArchiveWalk w{datPath, destDir, prefix, run, depth, folders != nullptr ? *folders : ownFolders,
-                  {}, {}, {}, 0, {}, false};
+int ExtractArchive(RunState& run, const std::string& datPath, const std::string& destDir,
+                   const std::string& prefix, int depth) {
+    ArchiveWalk w{datPath, destDir, prefix, run, depth, run.folders, {}, {}, {}, 0, {}, false};
     if (OpenArchive(w) != 0) return kExtractRejected;
+    if (RepeatsAnOpenArchive(w)) {
+        std::printf("error : archive contains itself %s\n", datPath.c_str());
+        return kExtractRejected;
+    }
+    OpenArchiveEntry listed(w);
     int count = ParseHeader(w.index.data).entryCount;
     int fit = EntriesThatFit(w.indexLength);
     WalkEntries(w, std::min(count, fit));
-    if (count > fit) ReportFailure(w, "error : entry table too large %s\n", datPath);
+    if (count > fit && !run.stopped) ReportFailure(w, "error : entry table too large %s\n", datPath);
     return w.failed ? kExtractFailed : kExtractOk;
+}
+
+int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
+               const RunOptions& options) {
+    RunState run(options);
+    return ExtractArchive(run, datPath, destDir, prefix, 0);
 }

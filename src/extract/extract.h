@@ -19,6 +19,8 @@ constexpr size_t kHeaderSize = 16;
 constexpr size_t kEntrySize = 16;
 constexpr size_t kCopyChunk = 0x100000;     // stored data pass through 1 MiB
 constexpr int kMaxNestingDepth = 32;         // levels below the top archive
+constexpr uint64_t kMaxNestedArchives = 65536;  // nested archives unpacked in one run
+constexpr uint64_t kMaxEntries = 4194304;       // entries walked in one run, every level counted
 
 struct DatHeader {
     uint32_t magic;
@@ -71,9 +73,14 @@ std::string CutGz(const std::string& name, plat::NameForm form);
 std::string NestedPrefix(const std::string& prefix, const std::string& name, plat::NameForm form);
 
 // True when prefix + name would leave the destination: a ".." component, a
-// name starting at a root ('/' or '\') or a drive ("C:"), or a component the
-// system reserves.
+// name starting at a root ('/' or '\'), a name or prefix starting at a drive
+// ("C:"), or a component the system reserves.
 bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name, plat::NameForm form);
+
+// The output path of an entry: destDir + prefix + name, without the
+// separators a nested prefix may begin with (those of an archive named
+// ".x"), so that it never leaves destDir, empty destDir included.
+std::string OutputPath(const std::string& destDir, const std::string& prefix, const std::string& name);
 
 // The path with every separator ('/' or '\', never a trail byte) made the
 // system's own.
@@ -98,10 +105,19 @@ private:
 int CreatePathDirs(std::string& path, plat::NameForm form, KnownFolders* known = nullptr);
 
 // The name a GIM image written at outPath should take, or "" when it keeps
-// its name (its path already holds ".gim").
-std::string GimPath(const std::string& outPath, plat::NameForm form);
+// its name: its path relative to the destination (relPath, prefix + name)
+// already holds ".gim".  The destination's own path plays no part.
+std::string GimPath(const std::string& outPath, const std::string& relPath, plat::NameForm form);
 
 // ---- unpacking -------------------------------------------------------------
+
+// The budgets of one run.  Archives that hold themselves, or each other,
+// many times over would otherwise unpack for ever; these bound the work of
+// any input.
+struct RunLimits {
+    uint64_t nestedArchives = kMaxNestedArchives;
+    uint64_t entries = kMaxEntries;
+};
 
 // Results of ExtractDat.
 constexpr int kExtractRejected = -1;  // not opened, or not an archive: nothing written
@@ -112,13 +128,13 @@ constexpr int kExtractFailed = 1;     // walked, but a failure was reported
 struct RunOptions {
     bool recurse = true;                                    // unpack archives found inside
     plat::NameForm names = plat::ChooseNameForm(false);     // how names are held and searched
+    RunLimits limits;                                       // the run's budgets
 };
 
 // Unpacks the archive at datPath into destDir + prefix, printing one listing
 // line per entry and an error line for every failure.  destDir is empty or
-// ends in a separator; prefix is empty or ends in "/".  With run.recurse
-// set, entries that are archives themselves are unpacked in turn; depth
-// counts the levels below the top archive, and nested archives share the
-// top one's known folders (a fresh set when folders is null).
+// ends in a separator; prefix is empty or ends in "/".  With options.recurse
+// set, entries that are archives themselves are unpacked in turn, within
+// the nesting depth and options.limits.
 int ExtractDat(const std::string& datPath, const std::string& destDir, const std::string& prefix,
-               const RunOptions& run, int depth = 0, KnownFolders* folders = nullptr);
+               const RunOptions& options);

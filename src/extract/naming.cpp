@@ -52,9 +52,10 @@ std::string NestedPrefix(const std::string& prefix, const std::string& name, pla
 }
 
 bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name, plat::NameForm form) {
+    // A nested prefix may begin with a separator (an archive named ".x"
+    // gives "/"); OutputPath keeps it under the destination.
+    if (!name.empty() && IsSeparator(name[0])) return true;
     for (const std::string* s : {&name, &prefix}) {
-        if (s->empty()) continue;
-        if (IsSeparator((*s)[0])) return true;
         if (s->size() >= 2 && std::isalpha(static_cast<unsigned char>((*s)[0])) && (*s)[1] == ':') return true;
     }
     const std::string rel = prefix + name;
@@ -65,6 +66,12 @@ bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name, plat:
         if (end == npos) return false;
         start = end + 1;
     }
+}
+
+std::string OutputPath(const std::string& destDir, const std::string& prefix, const std::string& name) {
+    size_t start = 0;
+    while (start < prefix.size() && IsSeparator(prefix[start])) ++start;
+    return destDir + prefix.substr(start) + name;
 }
 
 std::string NormaliseSeparators(const std::string& path, plat::NameForm form) {
@@ -98,8 +105,8 @@ int CreatePathDirs(std::string& path, plat::NameForm form, KnownFolders* known) 
     return 0;
 }
 
-std::string GimPath(const std::string& outPath, plat::NameForm form) {
-    if (plat::FindText(outPath, ".gim", form) != npos) return "";
+std::string GimPath(const std::string& outPath, const std::string& relPath, plat::NameForm form) {
+    if (plat::FindText(relPath, ".gim", form) != npos) return "";
     size_t start = NameStart(outPath, form);
     size_t dot = plat::FindLastOf(outPath.substr(start), ".", form);
     if (dot == npos) return outPath + ".gim";

@@ -59,7 +59,7 @@ private:
 // prefix + name.  Returns 0 with w.out open and *outPath set, or -1 after
 // printing the error line.
 int CreateOutputFile(ArchiveWalk& w, const std::string& name, std::string* outPath) {
-    *outPath = w.destDir + w.prefix + name;
+    *outPath = OutputPath(w.destDir, w.prefix, name);
     if (IsUnsafeEntryPath(w.prefix, name, w.run.names)) {
         ReportFailure(w, "\nerror : unsafe path %s\n", NormaliseSeparators(*outPath, w.run.names));
         return -1;
@@ -72,9 +72,6 @@ int CreateOutputFile(ArchiveWalk& w, const std::string& name, std::string* outPa
     return 0;
 }
 
-// Closes the finished output file.
-void FinishOutputFile(ArchiveWalk& w) { w.out.Close(); }
-
 // Reports a failed read of the archive or write of the output file, then
 // closes and removes the incomplete output file.
 void AbandonOutputFile(ArchiveWalk& w, const std::string& outPath, bool readFailed) {
@@ -82,8 +79,18 @@ void AbandonOutputFile(ArchiveWalk& w, const std::string& outPath, bool readFail
         ReportFailure(w, "\nerror : cannot read %s\n", w.datPath);
     else
         ReportFailure(w, "\nerror : cannot write %s\n", outPath);
-    w.out.Close();
+    (void)w.out.Close();
     plat::RemoveFile(outPath);
+}
+
+// Closes the finished output file.  Returns 0, or -1 when closing failed:
+// data written before may be lost (a network file system or a full quota
+// reports it only here), so the write failure is reported and the file
+// removed.
+int FinishOutputFile(ArchiveWalk& w, const std::string& outPath) {
+    if (w.out.Close() == 0) return 0;
+    AbandonOutputFile(w, outPath, false);
+    return -1;
 }
 
 // Copies a stored entry: the piece already read goes through memory, the
@@ -113,8 +120,7 @@ int WriteStoredEntry(ArchiveWalk& w, MemberStream& src, const std::string& name,
         return -1;
     }
     std::memcpy(head, sink.head, kHeadSize);
-    FinishOutputFile(w);
-    return 0;
+    return FinishOutputFile(w, *outPath);
 }
 
 // Expands a gzip member; the header's file name, when it has one, becomes
@@ -152,7 +158,7 @@ int WriteGzipEntry(ArchiveWalk& w, MemberStream& src, std::string& name, std::st
         produced = outcome.produced;
     }
     std::memcpy(head, sink.head, kHeadSize);
-    FinishOutputFile(w);
+    if (FinishOutputFile(w, *outPath) != 0) return -1;
     std::printf(" to %llu bytes", static_cast<unsigned long long>(produced));
     return 0;
 }
@@ -161,17 +167,31 @@ bool Begins(const uint8_t head[kHeadSize], const char signature[4]) {
     return std::memcmp(head, signature, 4) == 0;
 }
 
-// Unpacks a written file that is an archive itself, then removes it; a file
-// that cannot be unpacked is kept.
+// Unpacks a written file that is an archive itself into the folder named
+// after it, within the depth and the run's budget of nested archives.  The
+// file is removed only when nothing failed while it was unpacked, deeper
+// levels included; otherwise it is kept, so that its data survive.
 void UnpackNested(ArchiveWalk& w, const std::string& name, const std::string& outPath) {
+    const std::string nestedPrefix = NestedPrefix(w.prefix, name, w.run.names);
+    // Without a '.' to cut, the folder would have the file's own path.
+    if (nestedPrefix == w.prefix + name + "/") {
+        ReportFailure(w, "error : cannot unpack nested archive into itself %s\n", outPath);
+        return;
+    }
     if (w.depth + 1 > kMaxNestingDepth) {
         ReportFailure(w, "error : nesting too deep %s\n", outPath);
         return;
     }
-    int result = ExtractDat(outPath, w.destDir, NestedPrefix(w.prefix, name, w.run.names), w.run, w.depth + 1,
-                            &w.folders);
-    if (result != kExtractRejected) plat::RemoveFile(outPath);
-    if (result != kExtractOk) w.failed = true;
+    RunState& run = w.run;
+    if (run.nestedArchives >= run.limits.nestedArchives) {
+        ReportFailure(w, "error : too many nested archives %s\n", outPath);
+        return;
+    }
+    ++run.nestedArchives;
+    if (ExtractArchive(run, outPath, w.destDir, nestedPrefix, w.depth + 1) == kExtractOk)
+        plat::RemoveFile(outPath);
+    else
+        w.failed = true;
 }
 
 // What follows a written entry: a nested archive is unpacked, a GIM image
@@ -181,7 +201,7 @@ void AfterEntry(ArchiveWalk& w, const std::string& name, const std::string& outP
     if (Begins(head, "GPDA")) {
         if (w.run.recurse) UnpackNested(w, name, outPath);
     } else if (Begins(head, "MIG.")) {
-        std::string gim = GimPath(outPath, w.run.names);
+        std::string gim = GimPath(outPath, w.prefix + name, w.run.names);
         if (!gim.empty()) (void)plat::ReplaceFile(outPath, gim);
     }
 }
@@ -230,5 +250,15 @@ void WalkEntry(ArchiveWalk& w, int i) {
 }  // namespace
 
 void WalkEntries(ArchiveWalk& w, int count) {
-    for (int i = 0; i < count; ++i) WalkEntry(w, i);
+    RunState& run = w.run;
+    for (int i = 0; i < count && !run.stopped; ++i) {
+        // Past the run's budget of entries the whole run stops.
+        if (run.entries >= run.limits.entries) {
+            ReportFailure(w, "error : too many entries %s\n", w.datPath);
+            run.stopped = true;
+            return;
+        }
+        ++run.entries;
+        WalkEntry(w, i);
+    }
 }

@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 
-Cfile::~Cfile() { Close(); }
+Cfile::~Cfile() { (void)Close(); }
 
 int Cfile::Open(const std::string& path, Mode mode) {
     Close();
@@ -16,10 +16,11 @@ int Cfile::Open(const std::string& path, Mode mode) {
     return 0;
 }
 
-void Cfile::Close() {
-    if (fd >= 0) plat::CloseFile(fd);
+int Cfile::Close() {
+    int result = fd >= 0 ? plat::CloseFile(fd) : 0;
     fd = -1;
     length = 0;
+    return result;
 }
 
 int64_t Cfile::ReadAt(uint64_t pos, void* buf, size_t len) {

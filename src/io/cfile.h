@@ -22,7 +22,8 @@ public:
     int Open(const std::string& path, Mode mode);
 
     // Closes the descriptor if one is open; `length` goes back to 0.
-    void Close();
+    // Returns 0, or -1 when closing reported that written data may be lost.
+    int Close();
 
     bool IsOpen() const { return fd >= 0; }
 

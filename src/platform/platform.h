@@ -29,20 +29,24 @@ enum class NameForm {
 
 // ---- files ---------------------------------------------------------------
 
-// Opens an existing file for reading in binary mode, denying writes to others
-// for as long as it stays open (an output file can never truncate it).
-// Returns a descriptor with *length set to the file's size, or -1 with errno
-// set (a folder gives EISDIR).
+// Opens an existing regular file for reading in binary mode, denying writes
+// to others for as long as it stays open (an output file can never truncate
+// it).  Anything else (a folder, a pipe, a device, a socket) is refused at
+// once, without waiting for a writer.  Returns a descriptor with *length set
+// to the file's size, or -1 with errno set (a folder gives EISDIR).
 int OpenForReading(const std::string& path, int64_t* length);
 
 // Creates a file, or empties an existing one, for reading and writing in
 // binary mode; the file is empty and positioned at 0 afterwards.  Fails (-1,
 // errno set) when the path names a file that is open for reading through
-// OpenForReading, leaving that file untouched.
+// OpenForReading, leaving that file untouched.  Until it is closed this is
+// the file an interrupt removes (see RemoveOutputOnInterrupt).
 int OpenForOutput(const std::string& path);
 
-// Closes a descriptor opened by one of the two functions above.
-void CloseFile(int fd);
+// Closes a descriptor opened by one of the two functions above.  Returns 0,
+// or -1 when the system reports that the file's data may not have reached
+// it (the descriptor is closed all the same).
+int CloseFile(int fd);
 
 // One read of up to len bytes at offset, leaving the file position alone
 // where the system allows.  Returns the count read (0 at end of file), or -1
@@ -85,6 +89,13 @@ void RemoveFile(const std::string& path);
 int ReplaceFile(const std::string& from, const std::string& to);
 
 // ---- start-up ------------------------------------------------------------
+
+// From here on an interrupt (SIGINT, SIGTERM, SIGHUP or SIGPIPE on POSIX;
+// Ctrl-C, Ctrl-Break or closing the console on Windows) first removes the
+// output file being written, if any, and then ends the process as the
+// interrupt would have.  Files already closed stay.  An interrupt that was
+// ignored when the process started stays ignored.
+void RemoveOutputOnInterrupt();
 
 // Sets the folder that relative archive and destination paths resolve
 // against, and that output goes into when no destination is given.  Windows:

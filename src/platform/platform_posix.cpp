@@ -8,12 +8,16 @@
 #include "platform/cp932.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -43,16 +47,84 @@ bool IsOpenForReading(const FileId& id) {
 
 FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
 
+// The output file an interrupt removes.  The signal handler reads this, so
+// it is plain memory set aside before any signal can come: the path is
+// copied into a fixed buffer (no path the system opens is longer), and the
+// state says whether the file named there is ours to remove.  While a file
+// is being opened a signal is only noted; it is acted on once the open has
+// succeeded or failed, so that the handler never removes a file it did not
+// create (the archive being read, say).
+enum OutputState : int { kNoOutput, kOpeningOutput, kWritingOutput };
+
+struct InterruptState {
+    volatile sig_atomic_t state;
+    volatile sig_atomic_t pendingSignal;
+    int fd;
+    char path[PATH_MAX];
+};
+
+InterruptState interrupt;  // zero: no output file
+
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// Removes the output file being written, if any, then ends the process by
+// sig with its default action.  Async-signal-safe.
+[[noreturn]] void EndByInterrupt(int sig) {
+    if (interrupt.state == kWritingOutput) (void)unlink(interrupt.path);
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    (void)sigaction(sig, &dfl, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    (void)sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    (void)raise(sig);
+    _exit(128 + sig);  // only if the default action did not end the process
+}
+
+extern "C" void OnInterrupt(int sig) {
+    if (interrupt.state == kOpeningOutput) {
+        interrupt.pendingSignal = sig;
+        return;
+    }
+    EndByInterrupt(sig);
+}
+
+// Marks path as the file being opened for output.
+void BeginOutput(const std::string& path) {
+    interrupt.state = kNoOutput;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (path.size() >= sizeof interrupt.path) return;  // the system refuses such a path anyway
+    std::memcpy(interrupt.path, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    interrupt.state = kOpeningOutput;
+}
+
+// Ends the opening step: fd is the new output file, or -1 when the open failed.
+// A signal that came meanwhile is acted on now.
+void EndOutputOpening(int fd) {
+    if (interrupt.state != kOpeningOutput) return;
+    interrupt.fd = fd;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    interrupt.state = fd >= 0 ? kWritingOutput : kNoOutput;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (interrupt.pendingSignal != 0) EndByInterrupt(interrupt.pendingSignal);
+}
+
 }  // namespace
 
 int OpenForReading(const std::string& path, int64_t* length) {
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.  It has
+    // no effect on reading a regular file, the only kind kept open.
     int fd;
     do {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
     struct stat st;
-    int err = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    int err = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : !S_ISREG(st.st_mode) ? EINVAL : 0;
     if (err != 0) {
         close(fd);
         errno = err;
@@ -66,11 +138,17 @@ int OpenForReading(const std::string& path, int64_t* length) {
 int OpenForOutput(const std::string& path) {
     // Most output files are new: a file this call creates is empty and can
     // be no archive being read.
+    BeginOutput(path);
     int fd;
     do {
         fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    if (fd >= 0 || errno != EEXIST) {
+        int err = errno;
+        EndOutputOpening(fd);
+        errno = err;
+        return fd;
+    }
     // An existing file is opened without O_TRUNC first: it may be one that
     // is being read.  Only a file that holds data is truncated: on some file
     // systems truncating a file makes its close() start writing it back at
@@ -78,7 +156,12 @@ int OpenForOutput(const std::string& path) {
     do {
         fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        int err = errno;
+        EndOutputOpening(-1);
+        errno = err;
+        return -1;
+    }
     struct stat st;
     int err = 0;
     if (fstat(fd, &st) != 0)
@@ -89,16 +172,21 @@ int OpenForOutput(const std::string& path) {
         err = errno;
     if (err != 0) {
         close(fd);
+        EndOutputOpening(-1);
         errno = err;
         return -1;
     }
+    EndOutputOpening(fd);
     return fd;
 }
 
-void CloseFile(int fd) {
+int CloseFile(int fd) {
+    // A file being closed is complete: an interrupt from now on leaves it.
+    if (interrupt.state == kWritingOutput && interrupt.fd == fd) interrupt.state = kNoOutput;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     auto& r = OpenReaders();
     r.erase(std::remove_if(r.begin(), r.end(), [&](const OpenReader& o) { return o.fd == fd; }), r.end());
-    close(fd);
+    return close(fd) == 0 ? 0 : -1;
 }
 
 int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
@@ -151,6 +239,20 @@ int ReplaceFile(const std::string& from, const std::string& to) {
     // rename(2) replaces the target atomically, and does nothing when both
     // names are links to one file, so the source is never lost.
     return rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+void RemoveOutputOnInterrupt() {
+    struct sigaction on;
+    std::memset(&on, 0, sizeof on);
+    on.sa_handler = OnInterrupt;
+    on.sa_flags = SA_RESTART;
+    sigemptyset(&on.sa_mask);
+    for (int sig : kInterruptSignals) sigaddset(&on.sa_mask, sig);
+    for (int sig : kInterruptSignals) {
+        struct sigaction old;
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        (void)sigaction(sig, &on, nullptr);
+    }
 }
 
 void EnterBaseFolder() {}

@@ -39,6 +39,40 @@ int OpenShared(const std::string& path, int flags) {
     return fd;
 }
 
+// The output file an interrupt removes.  Console control handlers run on a
+// thread of their own, so the state is guarded by a lock that the handler
+// takes and never gives back: the main thread then cannot start or close a
+// file while the process ends.  Output files are opened with delete sharing,
+// so the handler can remove the file while it is still open (the system
+// removes it when the process has ended).
+struct InterruptState {
+    CRITICAL_SECTION lock;
+    bool installed;  // the lock is set up
+    bool writing;    // path names the output file being written
+    int fd;
+    char path[MAX_PATH * 4];
+};
+
+InterruptState interrupt;
+
+class InterruptLock {
+public:
+    InterruptLock() {
+        if (interrupt.installed) EnterCriticalSection(&interrupt.lock);
+    }
+    ~InterruptLock() {
+        if (interrupt.installed) LeaveCriticalSection(&interrupt.lock);
+    }
+    InterruptLock(const InterruptLock&) = delete;
+    InterruptLock& operator=(const InterruptLock&) = delete;
+};
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    EnterCriticalSection(&interrupt.lock);  // kept until the process ends
+    if (interrupt.writing) (void)DeleteFileA(interrupt.path);
+    return FALSE;  // the system's own handler then ends the process
+}
+
 bool IsDeviceName(std::string base) {
     while (!base.empty() && base.back() == ' ') base.pop_back();
     for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -54,8 +88,9 @@ int OpenForReading(const std::string& path, int64_t* length) {
     int fd = OpenShared(path, _O_RDONLY);
     if (fd < 0) return -1;
     *length = _filelengthi64(fd);
-    if (*length < 0) {
-        int err = errno;
+    // Pipes, consoles and other devices are no archives.
+    if (*length < 0 || GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+        int err = *length < 0 ? errno : EINVAL;
         _close(fd);
         errno = err;
         return -1;
@@ -63,9 +98,35 @@ int OpenForReading(const std::string& path, int64_t* length) {
     return fd;
 }
 
-int OpenForOutput(const std::string& path) { return OpenShared(path, _O_TRUNC | _O_CREAT | _O_RDWR); }
+int OpenForOutput(const std::string& path) {
+    InterruptLock guard;
+    // Reading and deleting stay open to others, writing does not; an archive
+    // being read (opened denying writes) makes this fail.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+        return -1;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        errno = EMFILE;
+        return -1;
+    }
+    if (path.size() < sizeof interrupt.path) {
+        std::memcpy(interrupt.path, path.c_str(), path.size() + 1);
+        interrupt.fd = fd;
+        interrupt.writing = true;
+    }
+    return fd;
+}
 
-void CloseFile(int fd) { _close(fd); }
+int CloseFile(int fd) {
+    InterruptLock guard;
+    if (interrupt.writing && interrupt.fd == fd) interrupt.writing = false;
+    return _close(fd) == 0 ? 0 : -1;
+}
 
 int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
     // The runtime has no positioned read: seek, then read.
@@ -99,6 +160,15 @@ int ReplaceFile(const std::string& from, const std::string& to) {
     // only (one file) are renamed in place.  An archive being read survives:
     // its sharing mode denies the deletion that replacing it needs.
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+}
+
+void RemoveOutputOnInterrupt() {
+    if (interrupt.installed) return;
+    InitializeCriticalSection(&interrupt.lock);
+    interrupt.installed = true;
+    // A process started with Ctrl-C ignored gets no CTRL_C_EVENT at all, so
+    // it stays ignored.
+    (void)SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 void EnterBaseFolder() {

@@ -87,7 +87,7 @@ TEST(Naming, UnsafeEntryPaths) {
              Case{"", "c:", true},
              Case{"../", "x", true},
              Case{"a/../", "x", true},
-             Case{"/abs/", "x", true},
+             Case{"/", "x", false},              // the prefix of a nested ".x": OutputPath drops the "/"
              Case{"", "...", false},
              Case{"", "a..b", false},
              Case{"", "..a", false},
@@ -152,7 +152,9 @@ TEST(Naming, CreatePathDirsStopsWhenAParentIsMissing) {
 #endif
 
 TEST(Naming, GimPathReplacesTheLastExtension) {
-    struct Case { const char* out; const char* gim; };
+    // out is also the path relative to the destination, except where a
+    // destination is given in front of it.
+    struct Case { const char* out; const char* gim; const char* dest = ""; };
     for (const Case& c : {
              Case{"a/tex_03.dat", "a/tex_03.gim"},
              Case{"tex", "tex.gim"},
@@ -166,8 +168,11 @@ TEST(Naming, GimPathReplacesTheLastExtension) {
              Case{"d/.hidden", "d/.gim"},
              Case{"d.\x95\x5C" "x", "d.gim"},          // the 0x5C is no separator
              Case{"d\x95\x5C.x", "d\x95\x5C.gim"},
+             Case{"tex.bin", "my.gimages/out/tex.gim", "my.gimages/out/"},  // only prefix + name count
+             Case{"a.gim/t.bin", "", "out/"},
          }) {
-        EXPECT_EQ(GimPath(c.out, kRaw), c.gim) << c.out;
+        const std::string dest = c.dest;
+        EXPECT_EQ(GimPath(dest + c.out, c.out, kRaw), c.gim) << c.out;
     }
 }
 

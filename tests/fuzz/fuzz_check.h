@@ -1,0 +1,18 @@
+// The check the fuzzer makes of one input, shared by the libFuzzer harness
+// and the replay of the saved inputs under ctest.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fuzzcheck {
+
+// Writes data as an archive into a work folder of this process (on a memory
+// file system where there is one) and unpacks it, recursively, into a fresh
+// destination folder, with budgets small enough that any input finishes in
+// well under a second.  Aborts, after a line on standard error, when a file
+// was written outside the destination, the archive was changed, or a file
+// handle was left open.  The sanitizers, when built in, report the rest.
+void CheckInput(const uint8_t* data, size_t size);
+
+}  // namespace fuzzcheck
