@@ -80,27 +80,52 @@ TEST_F(NestedCli, TwoLevelsWithGzipMembersDepthFirst) {
                               {"lvl1/lvl2/d.txt", "deep"}, {"last.txt", "l"}}));
 }
 
-TEST_F(NestedCli, NestedFileWithWrongSizeIsKept) {
-    Archive bad = Of({Named("a.txt", "AAA")});
-    bad.fileSize = static_cast<uint32_t>(bad.Build().size() + 1);
-    const Bytes menu = bad.Build();
-    RunResult r = Unpack(MenuArchive(menu));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nerror : unknown format " +
-                           Printed(Path("out/ui/menu.dat")) + "\nafter.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu.dat", ToString(menu)}, {"after.txt", "z"}}));
-}
-
-TEST_F(NestedCli, NestedArchiveWithErrorsIsStillRemoved) {
-    Archive inner = Of({Named("ok.txt", "ok"), Named("bad.bin", "xyz")});
-    inner.entries[1].size = 1000;
-    const Bytes menu = inner.Build();
-    RunResult r = Unpack(MenuArchive(menu));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nui/menu/ok.txt 2 bytes\n"
-                           "ui/menu/bad.bin 1000 bytes\nerror : entry out of range " +
-                           Printed(Path("out/ui/menu.dat")) + "\nafter.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu/", ""}, {"ui/menu/ok.txt", "ok"}, {"after.txt", "z"}}));
+// A nested file is removed only when nothing failed while it was unpacked,
+// deeper levels included; otherwise it stays, so that its data survive.
+TEST_F(NestedCli, NestedFileIsKeptWhenAnythingFailed) {
+    Archive wrongSize = Of({Named("a.txt", "AAA")});
+    wrongSize.fileSize = static_cast<uint32_t>(wrongSize.Build().size() + 1);
+    Archive outOfRange = Of({Named("ok.txt", "ok"), Named("bad.bin", "xyz")});
+    outOfRange.entries[1].size = 1000;
+    const Bytes deep = outOfRange.Build();
+    const Bytes badDeflate = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3, 0x07, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Bytes plain = Of({Named("a.txt", "AAA")}).Build();
+    const std::string menuPath = Printed(Path("out/ui/menu.dat"));
+    struct Case {
+        std::string name;  // of the entry holding the nested archive, under "ui/"
+        Bytes nested;
+        std::string lines;  // after the nested entry's own line
+        TreeMap unpacked;   // besides ui/, the kept file and after.txt
+        std::string kept = "ui/menu.dat";
+    };
+    const Case cases[] = {
+        {"menu.dat", wrongSize.Build(), "error : unknown format " + menuPath + "\n", {}},
+        {"menu.dat", deep,
+         "ui/menu/ok.txt 2 bytes\nui/menu/bad.bin 1000 bytes\nerror : entry out of range " + menuPath + "\n",
+         {{"ui/menu/", ""}, {"ui/menu/ok.txt", "ok"}}},
+        {"menu.dat", Of({Named("deep.dat", deep)}).Build(),
+         "ui/menu/deep.dat " + N(deep.size()) + " bytes\nui/menu/deep/ok.txt 2 bytes\n"
+         "ui/menu/deep/bad.bin 1000 bytes\nerror : entry out of range " + Printed(Path("out/ui/menu/deep.dat")) + "\n",
+         {{"ui/menu/", ""}, {"ui/menu/deep.dat", ToString(deep)}, {"ui/menu/deep/", ""},
+          {"ui/menu/deep/ok.txt", "ok"}}},
+        {"menu.dat", Of({Named("bad.gz", badDeflate)}).Build(),
+         "ui/menu/bad.gz " + N(badDeflate.size()) + " bytes-3\n to 0 bytes\n", {{"ui/menu/", ""}, {"ui/menu/bad", ""}}},
+        // Without a '.' to cut, the nested folder would be the file itself.
+        {"menu", plain, "error : cannot unpack nested archive into itself " + Printed(Path("out/ui/menu")) + "\n", {},
+         "ui/menu"},
+        {"menu.gz", plain, "error : cannot unpack nested archive into itself " + Printed(Path("out/ui/menu")) + "\n",
+         {}, "ui/menu"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        RemoveTree(Path("out"));
+        RunResult r = Unpack(Of({Named("ui/" + c.name, c.nested), Named("after.txt", "z")}));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines("ui/" + c.name + " " + N(c.nested.size()) + " bytes\n" + c.lines + "after.txt 1 bytes\n"));
+        TreeMap want = c.unpacked;
+        want.insert({{"ui/", ""}, {c.kept, ToString(c.nested)}, {"after.txt", "z"}});
+        EXPECT_EQ(Out(), want);
+    }
 }
 
 TEST_F(NestedCli, UnnamedEntriesTakeTheNestedFileName) {
@@ -114,27 +139,39 @@ TEST_F(NestedCli, UnnamedEntriesTakeTheNestedFileName) {
                               {"x_02/", ""}, {"x_02/x_02_01.dat", "p"}, {"x_02/x_02_02.dat", "q"}}));
 }
 
-// An entry spanning its whole archive holds the archive itself: every level
-// writes it again one folder deeper, until the nesting limit.
-TEST_F(NestedCli, SelfContainingArchiveStopsAtNestingLimit) {
-    Archive a = Of({Named("self.dat", Bytes{})});
+// Archives nested 33 levels deep: the 33rd level is not unpacked, and every
+// file on the way is kept.
+TEST_F(NestedCli, NestingStopsAtThirtyTwoLevels) {
+    std::vector<Bytes> level(34);
+    level[33] = Of({Named("leaf.txt", "x")}).Build();
+    for (int k = 32; k >= 0; --k) level[k] = Of({Named("d.dat", level[k + 1])}).Build();
+    RunResult r = UnpackBytes(level[0]);
+    EXPECT_EQ(r.status, 1);
+    std::string expected, prefix;
+    TreeMap want;
+    for (int k = 1; k <= 33; ++k, prefix += "d/") {
+        expected += prefix + "d.dat " + N(level[k].size()) + " bytes\n";
+        want[prefix + "d.dat"] = ToString(level[k]);
+        if (k < 33) want[prefix + "d/"] = "";
+    }
+    expected += "error : nesting too deep " + Printed(Path("out/" + prefix.substr(2) + "d.dat")) + "\n";
+    EXPECT_EQ(r.out, Lines(expected));
+    EXPECT_EQ(Out(), want);
+}
+
+// An entry spanning its whole archive holds the archive itself; unpacking it
+// would repeat the walk that led to it without end.
+TEST_F(NestedCli, ArchiveThatContainsItselfIsNotUnpackedAgain) {
+    Archive a = Of({Named("self.dat", Bytes{}), Named("b.dat", Bytes{})});
     const uint32_t length = static_cast<uint32_t>(a.Build().size());
     a.entries[0].offset = 0;
     a.entries[0].size = length;
-    RunResult r = Unpack(a);
+    const Bytes top = a.Build();
+    RunResult r = UnpackBytes(top);
     EXPECT_EQ(r.status, 1);
-    std::string expected, prefix;
-    for (int level = 0; level <= 32; ++level, prefix += "self/")
-        expected += prefix + "self.dat " + N(length) + " bytes\n";
-    prefix.resize(prefix.size() - 5);
-    const std::string deepest = Path("out/" + prefix + "self.dat");
-    expected += "error : nesting too deep " + Printed(deepest) + "\n";
-    EXPECT_EQ(r.out, Lines(expected));
-    EXPECT_EQ(std::filesystem::file_size(deepest), length);
-    size_t files = 0;
-    for (const auto& item : Out())
-        if (item.first.back() != '/') ++files;
-    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(r.out, Lines("self.dat " + N(length) + " bytes\nerror : archive contains itself " +
+                           Printed(Path("out/self.dat")) + "\nb.dat 0 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"self.dat", ToString(top)}, {"b.dat", ""}}));
 }
 
 TEST_F(NestedCli, DotsOnlyNameGivesUnsafePrefix) {
@@ -145,8 +182,26 @@ TEST_F(NestedCli, DotsOnlyNameGivesUnsafePrefix) {
     EXPECT_EQ(r.out, Lines("... " + N(inner.size()) + " bytes\n../a.txt 1 bytes\nerror : unsafe path " +
                            Printed(Path("out/../a.txt")) + "\n../b.txt 1 bytes\nerror : unsafe path " +
                            Printed(Path("out/../b.txt")) + "\n"));
-    EXPECT_EQ(Out(), TreeMap{});
-    EXPECT_EQ(Tree(dir_), (TreeMap{{"out/", ""}, {"x.dat", ToString(Of({Named("...", inner)}).Build())}}));
+    EXPECT_EQ(Out(), (TreeMap{{"...", ToString(inner)}}));
+    EXPECT_FALSE(Exists("a.txt"));
+}
+
+// A nested archive named ".x" gets the prefix "/": its entries still land
+// in the destination (or, without one, in the folder the tool works in).
+TEST_F(NestedCli, NestedPrefixThatIsOnlyASeparatorStaysInside) {
+    const Bytes inner = Of({Named("in.bin", "IN")}).Build();
+    const Archive top = Of({Named(".x", inner)});
+    const std::string lines = ".x " + N(inner.size()) + " bytes\n/in.bin 2 bytes\n";
+    RunResult r = Unpack(top);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines(lines));
+    EXPECT_EQ(Out(), (TreeMap{{"in.bin", "IN"}}));
+
+    const std::string tool = CopyTool("tool");
+    r = RunToolAt(tool, {ToolPath(Path("x.dat"))}, Path("tool"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Lines(lines));
+    EXPECT_EQ(ReadFile(Path("tool/in.bin")), ToBytes("IN"));
 }
 
 // The top archive lies inside the destination, where a nested archive's
@@ -161,7 +216,8 @@ TEST_F(NestedCli, NestedEntryNamingTheTopArchiveIsRefused) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, Lines("in.dat " + N(inner.size()) + " bytes\nin/top.dat 4 bytes\nerror : cannot create " +
                            Printed(Path("out/in/top.dat")) + "\nin/b.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"in/", ""}, {"in/top.dat", ToString(topBytes)}, {"in/b.txt", "B"}}));
+    EXPECT_EQ(Out(), (TreeMap{{"in.dat", ToString(inner)}, {"in/", ""}, {"in/top.dat", ToString(topBytes)},
+                              {"in/b.txt", "B"}}));
 }
 
 // 'a.b/' + 'c' has its last '.' in the folder part: the prefix becomes 'a/'.

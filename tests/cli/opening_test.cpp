@@ -1,5 +1,12 @@
 // Whole-program tests: which files are taken as archives, and the bounds of
 // the index (entry table and name records within the first 1 MiB).
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 #include "cli_fixture.h"
 
 namespace clitest {
@@ -16,12 +23,27 @@ Bytes WithLE32(Bytes b, size_t pos, uint32_t v) {
     return b;
 }
 
+// Only a regular file is an archive.  A FIFO is refused at once rather than
+// waited on for a writer; so are devices and sockets.
 TEST_F(Opening, CannotOpen) {
     std::filesystem::create_directory(Path("folder.dat"));
-    for (const char* name : {"missing.dat", "folder.dat"}) {
-        RunResult r = RunTool({ToolPath(Path(name)), ToolPath(Path("out"))});
-        EXPECT_EQ(r.status, 1) << name;
-        EXPECT_EQ(r.out, Lines("error : cannot open " + Dat(name) + "\n"));
+    std::vector<std::string> paths = {Path("missing.dat"), Path("folder.dat")};
+    if (!WindowsTool()) {
+        ASSERT_EQ(mkfifo(Path("fifo.dat").c_str(), 0600), 0);
+        int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const std::string sockPath = Path("sock.dat");
+        ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+        std::strcpy(addr.sun_path, sockPath.c_str());
+        ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        close(sock);
+        paths.insert(paths.end(), {Path("fifo.dat"), sockPath, "/dev/null"});
+    }
+    for (const std::string& path : paths) {
+        RunResult r = RunTool({ToolPath(path), ToolPath(Path("out"))});
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.out, Lines("error : cannot open " + Printed(path) + "\n"));
     }
     EXPECT_FALSE(Exists("out"));
 }

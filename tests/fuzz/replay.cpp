@@ -1,10 +1,15 @@
 // Replays saved fuzzer inputs without libFuzzer: every file named on the
 // command line (or found in a folder named there) goes through the same
-// check as in the harness.  Prints one line per input and aborts on the
-// first failed check.  Usage: fuzz_replay <file or folder>...
+// check as in the harness, each within a time limit (20 seconds, or
+// RAVELKIT_REPLAY_SECONDS).  Prints one line per input and ends abnormally
+// on the first failed check or input over time.
+// Usage: fuzz_replay <file or folder>...
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,6 +31,8 @@ int main(int argc, char** argv) {
         }
     }
     std::sort(inputs.begin(), inputs.end());
+    const char* limit = std::getenv("RAVELKIT_REPLAY_SECONDS");
+    const unsigned seconds = limit != nullptr && std::atoi(limit) > 0 ? static_cast<unsigned>(std::atoi(limit)) : 20;
     if (inputs.empty()) {
         std::fprintf(stderr, "fuzz_replay: no inputs\n");
         return 2;
@@ -38,7 +45,9 @@ int main(int argc, char** argv) {
         }
         std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::fprintf(stderr, "%s\n", p.string().c_str());
+        alarm(seconds);  // SIGALRM ends the process: the input took too long
         fuzzcheck::CheckInput(data.data(), data.size());
+        alarm(0);
     }
     std::fprintf(stderr, "fuzz_replay: %zu inputs passed\n", inputs.size());
     return 0;

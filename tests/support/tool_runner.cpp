@@ -5,11 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -64,15 +67,12 @@ std::string Listed(const std::string& text) { return WindowsTool() ? text : Host
 
 std::string ToolExe() { return Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE); }
 
-RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) {
-    return RunToolAt(ToolExe(), args, cwd);
-}
-
 namespace {
 
-// Runs exe with args, through runner unless it is empty.
+// Runs exe with args, through runner unless it is empty, as options say.
 RunResult Run(const std::string& runner, const std::string& exe, const std::vector<std::string>& args,
-              const std::string& cwd) {
+              const RunOptions& options) {
+    const std::string& cwd = options.cwd;
     std::vector<std::string> argv;
     if (!runner.empty()) argv.push_back(runner);
     argv.push_back(exe);
@@ -81,28 +81,42 @@ RunResult Run(const std::string& runner, const std::string& exe, const std::vect
     for (std::string& a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);
 
+    // Standard error goes to a file read back at the end; under an emulator
+    // to /dev/null: its background processes inherit standard error and
+    // outlive the tool, so keep them off anything the tests wait on.
+    std::string errPath = "/dev/null";
+    if (runner.empty()) {
+        errPath = (fs::temp_directory_path() / "ravelkit-stderr-XXXXXX").string();
+        int fd = mkstemp(errPath.data());
+        if (fd < 0) throw std::runtime_error("mkstemp");
+        close(fd);
+    }
+    std::vector<std::string> env = options.env;
+    std::vector<char*> cenv;
+    for (std::string& e : env) cenv.push_back(e.data());
+
     int pipeFds[2];
     if (pipe(pipeFds) != 0) throw std::runtime_error("pipe");
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork");
     if (pid == 0) {
-        dup2(pipeFds[1], 1);
-        // The emulator's background processes inherit standard error and
-        // outlive the tool; keep them off anything the tests wait on.
-        if (!runner.empty()) {
-            int devNull = open("/dev/null", O_WRONLY);
-            if (devNull > 2) {
-                dup2(devNull, 2);
-                close(devNull);
-            }
-        }
+        int out = options.stdoutFile.empty() ? pipeFds[1] : open(options.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY);
+        if (out < 0 || err < 0) _exit(125);
+        dup2(out, 1);
+        dup2(err, 2);
         close(pipeFds[0]);
         close(pipeFds[1]);
+        for (char* e : cenv) putenv(e);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(sig, SIG_DFL);
+        for (int sig : options.ignoredSignals) signal(sig, SIG_IGN);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
         execv(cargv[0], cargv.data());
         _exit(127);
     }
     close(pipeFds[1]);
+    std::thread watcher;
+    if (options.whileRunning) watcher = std::thread(options.whileRunning, static_cast<int>(pid));
     RunResult result;
     char buf[65536];
     ssize_t n;
@@ -117,17 +131,36 @@ RunResult Run(const std::string& runner, const std::string& exe, const std::vect
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
     }
+    if (watcher.joinable()) watcher.join();
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+    if (runner.empty()) {
+        std::ifstream f(errPath, std::ios::binary);
+        result.err.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        std::remove(errPath.c_str());
+    }
     return result;
 }
 
 }  // namespace
 
-RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd) {
-    return Run(Env("RAVELKIT_RUNNER", ""), exe, args, cwd);
+RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) {
+    return RunToolAt(ToolExe(), args, cwd);
 }
 
-RunResult RunPosixBuild(const std::vector<std::string>& args) { return Run("", RAVELKIT_DEFAULT_EXE, args, ""); }
+RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd) {
+    RunOptions options;
+    options.cwd = cwd;
+    return Run(Env("RAVELKIT_RUNNER", ""), exe, args, options);
+}
+
+RunResult RunToolWith(const std::vector<std::string>& args, const RunOptions& options) {
+    return Run(Env("RAVELKIT_RUNNER", ""), ToolExe(), args, options);
+}
+
+RunResult RunPosixBuild(const std::vector<std::string>& args) {
+    return Run("", RAVELKIT_DEFAULT_EXE, args, RunOptions());
+}
 
 std::map<std::string, std::string> Tree(const std::string& dir) {
     std::map<std::string, std::string> tree;
@@ -143,8 +176,8 @@ std::map<std::string, std::string> Tree(const std::string& dir) {
     return tree;
 }
 
-std::string MakeTempDir() {
-    std::string templ = (fs::temp_directory_path() / "ravelkit-test-XXXXXX").string();
+std::string MakeTempDir(const std::string& parent) {
+    std::string templ = ((parent.empty() ? fs::temp_directory_path() : fs::path(parent)) / "ravelkit-test-XXXXXX").string();
     if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp");
     return templ;
 }

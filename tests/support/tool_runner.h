@@ -5,6 +5,7 @@
 // binary is started through it and paths are handed over in Windows form.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,7 +14,19 @@ namespace testdat {
 
 struct RunResult {
     int status = -1;     // exit status, or -1 when the tool did not exit normally
+    int signal = 0;      // the signal that ended the tool, if one did
     std::string out;     // everything written to standard output, as bytes
+    std::string err;     // everything written to standard error (not under an emulator)
+};
+
+// How the tool is started, beyond its arguments.
+struct RunOptions {
+    std::string cwd;                  // working directory (empty: the tests')
+    std::string stdoutFile;           // standard output goes there instead of into RunResult::out
+    std::vector<std::string> env;     // "NAME=value" settings added to the environment
+    std::vector<int> ignoredSignals;  // ignored from the start, as under nohup
+    // Runs on a thread of its own while the tool runs, given its process id.
+    std::function<void(int pid)> whileRunning;
 };
 
 // Runs the tool with args, in the working directory cwd (empty: the tests').
@@ -25,6 +38,9 @@ std::string ToolExe();
 // Runs the binary at exe (a copy of the tool, say) like RunTool.
 RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args,
                     const std::string& cwd = "");
+
+// Runs the tool with args as options say.
+RunResult RunToolWith(const std::vector<std::string>& args, const RunOptions& options);
 
 // True when the tool under test is the Windows build.
 bool WindowsTool();
@@ -58,8 +74,9 @@ RunResult RunPosixBuild(const std::vector<std::string>& args);
 // "path/" -> "").
 std::map<std::string, std::string> Tree(const std::string& dir);
 
-// A fresh empty folder under the system's temporary folder.
-std::string MakeTempDir();
+// A fresh empty folder under parent, by default the system's temporary
+// folder.
+std::string MakeTempDir(const std::string& parent = "");
 void RemoveTree(const std::string& dir);
 
 }  // namespace testdat
