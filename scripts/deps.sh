@@ -11,6 +11,7 @@
 #             Wine, and locales for the Japanese locale
 #   bench     bench/run's reference commands and timer: hyperfine, igzip,
 #             pigz, GNU time
+#   fuzz      clang and its runtime libraries, for scripts/fuzz.sh
 #   all       every group above but bench
 #
 # This is the one list of the project's packages: add new ones here, to the
@@ -21,6 +22,7 @@ build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev)
 ci=(time dpkg-dev file unzip groff-base)
 windows=(g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine64 locales)
 bench=(hyperfine isal pigz time)
+fuzz=(clang libclang-rt-dev)
 
 wanted=()
 for group in "${@:-build}"; do
@@ -29,8 +31,9 @@ for group in "${@:-build}"; do
     ci) wanted+=("${ci[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
     bench) wanted+=("${bench[@]}") ;;
-    all) wanted+=("${build[@]}" "${ci[@]}" "${windows[@]}") ;;
-    *) echo "deps.sh: unknown group '$group' (build, ci, windows, bench, all)" >&2; exit 2 ;;
+    fuzz) wanted+=("${fuzz[@]}") ;;
+    all) wanted+=("${build[@]}" "${ci[@]}" "${windows[@]}" "${fuzz[@]}") ;;
+    *) echo "deps.sh: unknown group '$group' (build, ci, windows, bench, fuzz, all)" >&2; exit 2 ;;
   esac
 done
 
