@@ -44,7 +44,7 @@ TEST_F(OutputFailures, FailedCloseIsAWriteFailure) {
         Archive a;
         a.entries = {Named("keep.txt", "k"), lost, Named("after.txt", "a")};
         a.Write(Path("x.dat"));
-        RunOptions options;
+        ToolOptions options;
         options.env = {std::string("LD_PRELOAD=") + RAVELKIT_FAIL_CLOSE_LIB, "RAVELKIT_FAIL_CLOSE=/lost.bin",
                        "ASAN_OPTIONS=verify_asan_link_order=0"};
         RunResult r = RunToolWith({Path("x.dat"), Path("out")}, options);
@@ -64,7 +64,7 @@ TEST_F(OutputFailures, UnwritableListingFailsTheRun) {
     Archive a;
     a.entries = {Named("a.txt", "A")};
     a.Write(Path("x.dat"));
-    RunOptions options;
+    ToolOptions options;
     options.stdoutFile = "/dev/full";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{Path("x.dat"), Path("out")}, std::vector<std::string>{}}) {
@@ -92,7 +92,7 @@ TEST_F(OutputFailures, InterruptRemovesTheUnfinishedFile) {
     for (const Case& c : {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}}) {
         SCOPED_TRACE(c.sig);
         RemoveTree(Path("out"));
-        RunOptions options;
+        ToolOptions options;
         // The signal comes once the big file has its first bytes.
         options.whileRunning = [&](int pid) {
             struct stat st;
@@ -111,7 +111,7 @@ TEST_F(OutputFailures, InterruptRemovesTheUnfinishedFile) {
     RemoveTree(Path("out"));
     a.entries[1] = Named("big.bin.gz", ZerosGzip(32));
     a.Write(Path("x.dat"));
-    RunOptions options;
+    ToolOptions options;
     options.ignoredSignals = {SIGINT};
     options.whileRunning = [&](int pid) {
         struct stat st;

@@ -71,7 +71,7 @@ namespace {
 
 // Runs exe with args, through runner unless it is empty, as options say.
 RunResult Run(const std::string& runner, const std::string& exe, const std::vector<std::string>& args,
-              const RunOptions& options) {
+              const ToolOptions& options) {
     const std::string& cwd = options.cwd;
     std::vector<std::string> argv;
     if (!runner.empty()) argv.push_back(runner);
@@ -149,17 +149,17 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) 
 }
 
 RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd) {
-    RunOptions options;
+    ToolOptions options;
     options.cwd = cwd;
     return Run(Env("RAVELKIT_RUNNER", ""), exe, args, options);
 }
 
-RunResult RunToolWith(const std::vector<std::string>& args, const RunOptions& options) {
+RunResult RunToolWith(const std::vector<std::string>& args, const ToolOptions& options) {
     return Run(Env("RAVELKIT_RUNNER", ""), ToolExe(), args, options);
 }
 
 RunResult RunPosixBuild(const std::vector<std::string>& args) {
-    return Run("", RAVELKIT_DEFAULT_EXE, args, RunOptions());
+    return Run("", RAVELKIT_DEFAULT_EXE, args, ToolOptions());
 }
 
 std::map<std::string, std::string> Tree(const std::string& dir) {

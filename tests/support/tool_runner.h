@@ -20,7 +20,7 @@ struct RunResult {
 };
 
 // How the tool is started, beyond its arguments.
-struct RunOptions {
+struct ToolOptions {
     std::string cwd;                  // working directory (empty: the tests')
     std::string stdoutFile;           // standard output goes there instead of into RunResult::out
     std::vector<std::string> env;     // "NAME=value" settings added to the environment
@@ -40,7 +40,7 @@ RunResult RunToolAt(const std::string& exe, const std::vector<std::string>& args
                     const std::string& cwd = "");
 
 // Runs the tool with args as options say.
-RunResult RunToolWith(const std::vector<std::string>& args, const RunOptions& options);
+RunResult RunToolWith(const std::vector<std::string>& args, const ToolOptions& options);
 
 // True when the tool under test is the Windows build.
 bool WindowsTool();
