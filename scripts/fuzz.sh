@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
 # Fuzzes the extractor with libFuzzer (clang, ASan + UBSan): builds the "fuzz"
 # preset, writes the seed archives and runs the harness for the given time.
-<<<<<<< HEAD
-# The corpus grows in build/fuzz/corpus; crash, timeout and leak inputs land
-# in build/fuzz/findings.  Set FUZZ_JOBS=2 to run two workers side by side.
-# FUZZ_TARGET=inflate runs the differential harness of the two inflaters
-# instead (needs ISA-L), with build/fuzz/inflate-corpus and
-# build/fuzz/inflate-findings.
-=======
 # The corpus grows in build/fuzz/corpus, starting from the seeds and the
 # saved corpus and findings under tests/fuzz; crash, timeout and leak inputs
 # land in build/fuzz/findings.  The harness works in a folder of its own on
 # a memory file system (/dev/shm) where there is one.
->>>>>>> fd2b7fb (Per-run budgets of nested archives and entries, keep nested files whose unpacking failed, refuse archives that contain themselves; regular files only; close and standard output failures; interrupts remove the unfinished file; fast fuzz check shared with a replay driver)
+# FUZZ_TARGET=inflate runs the differential harness of the two inflaters
+# instead (needs ISA-L), with build/fuzz/inflate-corpus and
+# build/fuzz/inflate-findings.
 # Usage: scripts/fuzz.sh [seconds]
 # Settings (environment):
 #   FUZZ_JOBS=N      workers side by side (default 1)

@@ -34,17 +34,17 @@ TEST_F(NestedCli, NestedArchiveUnpacksBesideItsName) {
                               {"ui/menu/sub/b.txt", "BB"}, {"after.txt", "z"}}));
 }
 
-// The nested archive "q" is unpacked under the prefix "q/", where its own
-// file stands, so its entry cannot be created; once the file is removed, a
-// later entry makes the folder "q" after all.  The folders a run remembers
-// are only real folders.
-TEST_F(NestedCli, FolderWhereANestedFileStoodIsMadeLater) {
-    const Bytes inner = Of({Named("x.txt", "X")}).Build();
-    RunResult r = Unpack(Of({Named("q", inner), Named("q/z.txt", "Z")}));
+// "q/x.txt" cannot be created while the file "q" stands; once a GIM image
+// written as "q" has been renamed to "q.gim", a later entry makes the folder
+// "q" after all.  The folders a run remembers are only real folders.  (A
+// nested archive named "q" is never unpacked into "q/" and is kept, so this
+// takes a renamed file.)
+TEST_F(NestedCli, FolderWhereAFileStoodIsMadeLater) {
+    RunResult r = Unpack(Of({Named("q", "plain"), Named("q/x.txt", "X"), Named("q", "MIG.gim"), Named("q/z.txt", "Z")}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("q " + N(inner.size()) + " bytes\nq/x.txt 1 bytes\nerror : cannot create " +
-                           Printed(Path("out/q/x.txt")) + "\nq/z.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"q/", ""}, {"q/z.txt", "Z"}}));
+    EXPECT_EQ(r.out, Lines("q 5 bytes\nq/x.txt 1 bytes\nerror : cannot create " + Printed(Path("out/q/x.txt")) +
+                           "\nq 7 bytes\nq/z.txt 1 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"q.gim", "MIG.gim"}, {"q/", ""}, {"q/z.txt", "Z"}}));
 }
 
 TEST_F(NestedCli, SkipOptionKeepsNestedArchive) {
