@@ -117,7 +117,7 @@ private:
 
 int ExtractArchive(RunState& run, const std::string& datPath, const std::string& destDir,
                    const std::string& prefix, int depth) {
-    ArchiveWalk w{datPath, destDir, prefix, run, depth, run.folders, {}, {}, {}, 0, {}, false};
+    ArchiveWalk w{datPath, destDir, prefix, run, depth, {}, {}, {}, 0, {}, false};
     if (OpenArchive(w) != 0) return kExtractRejected;
     if (RepeatsAnOpenArchive(w)) {
         std::printf("error : archive contains itself %s\n", datPath.c_str());

@@ -64,7 +64,7 @@ int CreateOutputFile(ArchiveWalk& w, const std::string& name, std::string* outPa
         ReportFailure(w, "\nerror : unsafe path %s\n", NormaliseSeparators(*outPath, w.run.names));
         return -1;
     }
-    CreatePathDirs(*outPath, w.run.names, &w.folders);
+    CreatePathDirs(*outPath, w.run.names, &w.run.folders);
     if (w.out.Open(*outPath, Cfile::kCreate) != 0) {
         ReportFailure(w, "\nerror : cannot create %s\n", *outPath);
         return -1;

@@ -38,7 +38,6 @@ struct ArchiveWalk {
     const std::string& prefix;
     RunState& run;
     int depth;
-    KnownFolders& folders;  // the run's, shared with nested archives
     Cfile archive;
     Cfile out;
     Cbuffer index;
