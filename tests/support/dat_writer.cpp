@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -126,6 +127,46 @@ Bytes Gzip(const Bytes& data, const GzipOptions& options) {
     PutLE32(trailer, 4, static_cast<uint32_t>(data.size()));
     out.insert(out.end(), trailer.begin(), trailer.end());
     return out;
+}
+
+uint64_t StreamGzip(uint64_t size, const std::string& fname, int level, const std::function<Bytes(size_t)>& next,
+                    const std::function<void(const uint8_t*, size_t)>& put) {
+    constexpr size_t kChunk = 1 << 20;
+    Bytes header = {0x1F, 0x8B, 8, 0x08, 0, 0, 0, 0, 0, 3};
+    header.insert(header.end(), fname.begin(), fname.end());
+    header.push_back(0);
+    put(header.data(), header.size());
+    uint64_t written = header.size();
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    Bytes out(kChunk + 4096);
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t left = size;
+    int flush;
+    do {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
+        Bytes in = next(n);
+        crc = crc32(crc, in.data(), static_cast<uInt>(n));
+        left -= n;
+        flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        z.next_in = in.data();
+        z.avail_in = static_cast<uInt>(n);
+        do {
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            if (deflate(&z, flush) == Z_STREAM_ERROR) throw std::runtime_error("deflate");
+            const size_t have = out.size() - z.avail_out;
+            put(out.data(), have);
+            written += have;
+        } while (z.avail_out == 0);
+    } while (flush != Z_FINISH);
+    deflateEnd(&z);
+    Bytes trailer;
+    PutLE32(trailer, 0, static_cast<uint32_t>(crc));
+    PutLE32(trailer, 4, static_cast<uint32_t>(size));
+    put(trailer.data(), trailer.size());
+    return written + trailer.size();
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,13 @@ Bytes Deflate(const Bytes& data, bool finish = true, int level = 6);
 
 // A gzip member holding data, with a proper trailer.
 Bytes Gzip(const Bytes& data, const GzipOptions& options = {});
+
+// Streams a gzip member of `size` data bytes without holding it in memory:
+// a header carrying `fname`, the data deflated at `level`, a proper
+// trailer.  next(n) gives the next n data bytes; put receives every piece of
+// the member.  Returns the member's size; throws on a deflate failure.
+uint64_t StreamGzip(uint64_t size, const std::string& fname, int level, const std::function<Bytes(size_t)>& next,
+                    const std::function<void(const uint8_t*, size_t)>& put);
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);

@@ -9,8 +9,6 @@
 //   multi.dat    50 gzip members of ~2 MB each, and multi.gz, the same
 //                members joined into one multi-member .gz file.
 // Usage: make_bench <folder> [MiB scale, default 100 (the stored entries' size)]
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -107,40 +105,11 @@ private:
 
 // Streams one gzip member of `size` bytes of data to every output.
 uint64_t WriteGzipMember(MixedData& source, uint64_t size, const std::string& fname, std::vector<Out*> outs) {
-    Bytes header = {0x1F, 0x8B, 8, 0x08, 0, 0, 0, 0, 0, 3};
-    header.insert(header.end(), fname.begin(), fname.end());
-    header.push_back(0);
-    for (Out* o : outs) o->Put(header);
-    uint64_t written = header.size();
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflateInit2");
-    Bytes out(kChunk + 4096);
-    uLong crc = crc32(0, nullptr, 0);
-    uint64_t left = size;
-    int flush;
-    do {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
-        Bytes in = source.Next(n);
-        crc = crc32(crc, in.data(), static_cast<uInt>(n));
-        left -= n;
-        flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-        z.next_in = in.data();
-        z.avail_in = static_cast<uInt>(n);
-        do {
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            if (deflate(&z, flush) == Z_STREAM_ERROR) throw std::runtime_error("deflate");
-            size_t have = out.size() - z.avail_out;
-            for (Out* o : outs) o->Put(out.data(), have);
-            written += have;
-        } while (z.avail_out == 0);
-    } while (flush != Z_FINISH);
-    deflateEnd(&z);
-    Bytes trailer;
-    PutLE32(trailer, 0, static_cast<uint32_t>(crc));
-    PutLE32(trailer, 4, static_cast<uint32_t>(size));
-    for (Out* o : outs) o->Put(trailer);
-    return written + trailer.size();
+    return StreamGzip(
+        size, fname, 6, [&](size_t n) { return source.Next(n); },
+        [&](const uint8_t* p, size_t n) {
+            for (Out* o : outs) o->Put(p, n);
+        });
 }
 
 // An archive whose entries' data are streamed after its head; the head is
