@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "extract/extract.h"
 #include "platform/platform.h"
+#include "unpack/unpack.h"
 
 namespace {
 
@@ -33,13 +33,15 @@ int RunCommandLine(int argc, char** argv) {
         ++arg;
     }
     if (arg >= argc) return Usage();
-    run.names = plat::ChooseNameForm(keepRawNames);
-    std::string dest = arg + 1 < argc ? plat::WithTrailingSeparator(argv[arg + 1], run.names) : std::string();
-    return ExtractDat(argv[arg], dest, std::string(), run) == kExtractOk ? kExitOk : kExitFailure;
+    run.names = HostNameRules(keepRawNames);
+    std::string dest = arg + 1 < argc ? WithTrailingSeparator(argv[arg + 1], run.names) : std::string();
+    Listing listing(stdout);
+    UnpackArchive(argv[arg], dest, run, listing);
+    return listing.Failures() == 0 ? kExitOk : kExitFailure;
 }
 
 int FinishStandardOutput(int status) {
-    // ferror covers every earlier printf; fflush the lines still buffered.
+    // ferror covers every earlier print; fflush the lines still buffered.
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
     std::fprintf(stderr, "error : cannot write standard output\n");
     return kExitFailure;

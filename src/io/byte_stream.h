@@ -1,10 +1,9 @@
 // Where a decoder reads its input and writes its output, whatever lies
-// behind: a file, a slice of an archive, memory.
+// behind: an entry of an archive, a file, memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 // Bytes read in pieces: Fill makes a piece available, Consume uses it up.
 class ByteSource {
@@ -26,11 +25,6 @@ public:
     virtual uint64_t Position() const = 0;
     virtual int Rewind(uint64_t position) = 0;
 
-    // A second source over the bytes not yet consumed, independent of this
-    // one and safe to read on another thread while this one is read; null
-    // when the source cannot make one.
-    virtual std::unique_ptr<ByteSource> Fork() const { return nullptr; }
-
     // The next byte (0-255), -1 at the end, -2 on a read failure.
     int NextByte() {
         int more = Fill();
@@ -49,7 +43,7 @@ public:
     // Takes all len bytes.  Returns 0, or -1 when they could not be written.
     virtual int Write(const uint8_t* data, size_t len) = 0;
 
-    // Drops every byte after the first len bytes written.  Returns 0, or -1
+    // Drops every byte written so far, to write them anew.  Returns 0, or -1
     // when they could not be dropped.
-    virtual int Truncate(uint64_t len) = 0;
+    virtual int Restart() = 0;
 };

@@ -1,12 +1,10 @@
 // The one place that knows POSIX from Windows.
 //
-// Everything the extraction code needs from the operating system goes through
-// these functions: descriptor I/O, directories, removing and renaming, the
-// folder relative paths resolve against, path roots, the directory
-// separator, option syntax, the multibyte code page used when names are
-// searched and the decoding of names.  platform_posix.cpp and
-// platform_win32.cpp implement them; exactly one of the two is compiled.
-// paths.cpp and multibyte.cpp hold plain string work shared by both.
+// Everything the tool needs from the operating system goes through these
+// functions: descriptor I/O, folders, removing and renaming, interrupts, the
+// folder relative paths resolve against, option syntax, and how the system
+// takes names.  platform_posix.cpp and platform_win32.cpp implement them;
+// exactly one of the two is compiled.
 #pragma once
 
 #include <cstddef>
@@ -15,17 +13,13 @@
 
 namespace plat {
 
+// True where paths follow Windows' rules: '\' separates (as '/' does),
+// drives, shares and reserved device names.
 #ifdef _WIN32
-constexpr char kSeparator = '\\';
+constexpr bool kWindowsPaths = true;
 #else
-constexpr char kSeparator = '/';
+constexpr bool kWindowsPaths = false;
 #endif
-
-// How the names of one run are held, and so how they are searched.
-enum class NameForm {
-    kRaw,      // the archive's own bytes, code page 932: searched character by character
-    kDecoded,  // decoded to UTF-8: searched byte by byte
-};
 
 // ---- files ---------------------------------------------------------------
 
@@ -57,9 +51,9 @@ int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset);
 // written, or -1 with errno set (EINTR: interrupted, try again).
 int64_t WriteSome(int fd, const void* buf, size_t len);
 
-// Cuts or extends the file to len bytes; the file position stays.  Returns
-// 0 on success, -1 on error.
-int SetFileLength(int fd, uint64_t len);
+// Empties the file and moves its position to 0.  Returns 0 on success, -1
+// on error.
+int EmptyFile(int fd);
 
 // Has the system copy len bytes from offset inPos of inFd to the file
 // position of outFd without passing them through this process.  Returns the
@@ -108,59 +102,18 @@ void EnterBaseFolder();
 // True when a command-line argument is an option rather than a path.
 bool IsOption(const char* arg);
 
-// The destination folder as the extraction expects it: empty stays empty,
-// anything else ends in a separator ('/' or '\' already there counts, found
-// as the run's names are searched; otherwise kSeparator is added).
-std::string WithTrailingSeparator(const std::string& dir, NameForm form);
-
-// Length of the start of a path that names a root, which exists or not but is
-// never created as a folder: on POSIX the leading '/'s; on Windows what
-// WindowsRootLength finds.  Folders are created from there on.
-size_t RootLength(const std::string& path);
-
-// The root of a Windows path: "C:\" or "C:" (a drive), "\" (the current
-// drive), "\\server\share\" (a network share, UNC), "\\?\C:\" or
-// "\\.\C:\" (a prefix and the drive, volume or device after it), and
-// "\\?\UNC\server\share\"; 0 for a relative path.  '/' and '\' both
-// separate.  A pure string function, compiled on every system.
-size_t WindowsRootLength(const std::string& path);
-
 // ---- names ---------------------------------------------------------------
 
-// The form of this run's names; keepRaw is the command line's request to
-// keep the archive's bytes.  Windows keeps them whatever is asked: the
-// system converts them to Unicode when it creates the files.
-NameForm ChooseNameForm(bool keepRaw);
+// Whether names from archives reach this system decoded to UTF-8, or as the
+// archive's bytes; keepRaw is the command line's request to keep the bytes.
+// Windows keeps them whatever is asked: the system converts them to Unicode
+// when it creates the files.
+bool DecodesNames(bool keepRaw);
 
-// A name as read from an archive (a stored name, a gzip header's file name)
-// in the run's form: decoded to UTF-8, or the bytes unchanged.
-std::string NameFromArchive(const std::string& bytes, NameForm form);
-
-// Length in bytes of the code page character that starts at s: 2 for the
-// lead byte of a double-byte character followed by a byte that can be its
-// trail byte (never NUL), else 1.  s must not point at the terminator.
-size_t CharLength(const char* s);
-
-// Offset of the character after the one that starts at offset i of s, the
-// one step every search on names and paths takes: by CharLength for raw
-// names, byte by byte for decoded ones (no byte below 0x80 occurs inside a
-// UTF-8 character, so every character searched for stands on its own).
-size_t NextChar(const std::string& s, size_t i, NameForm form);
-
-// Searches that never start on a trail byte of a raw name: the offset of the
-// last character that is one of `chars`, of the first one at or after
-// `from` (a character start), or of the first occurrence of `text`; npos
-// when there is none.  What is searched for is ASCII.
-size_t FindLastOf(const std::string& s, const char* chars, NameForm form);
-size_t FindFirstOf(const std::string& s, const char* chars, size_t from, NameForm form);
-size_t FindText(const std::string& s, const char* text, NameForm form);
-
-// The characters that end the folder part of an archive path when a made-up
-// entry name takes its base from it.
-const char* NameBaseSeparators();
-
-// True for a path component this system cannot hold as an ordinary file or
-// folder name (a stream or device name).  Always false on POSIX.
-bool IsReservedComponent(const std::string& component);
+// How this system steps through names kept as bytes: the length of the
+// character that starts at s (never over the terminator).  Null where names
+// are stepped by code page 932's own rule.
+using CharLengthFunction = size_t (*)(const char* s);
+CharLengthFunction SystemCharLength();
 
 }  // namespace plat

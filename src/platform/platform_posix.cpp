@@ -5,7 +5,6 @@
 // until it is closed, and creating or replacing a file with one of those
 // identities is refused.  The records belong to this one run of the tool.
 #include "platform/platform.h"
-#include "platform/cp932.h"
 
 #include <cerrno>
 #include <climits>
@@ -195,12 +194,12 @@ int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
 
 int64_t WriteSome(int fd, const void* buf, size_t len) { return static_cast<int64_t>(write(fd, buf, len)); }
 
-int SetFileLength(int fd, uint64_t len) {
+int EmptyFile(int fd) {
     int r;
     do {
-        r = ftruncate(fd, static_cast<off_t>(len));
+        r = ftruncate(fd, 0);
     } while (r != 0 && errno == EINTR);
-    return r == 0 ? 0 : -1;
+    return r == 0 && lseek(fd, 0, SEEK_SET) == 0 ? 0 : -1;
 }
 
 uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {
@@ -259,25 +258,8 @@ void EnterBaseFolder() {}
 
 bool IsOption(const char* arg) { return arg[0] == '-'; }
 
-size_t RootLength(const std::string& path) {
-    size_t first = path.find_first_not_of('/');
-    return first == std::string::npos ? path.size() : first;
-}
+bool DecodesNames(bool keepRaw) { return !keepRaw; }
 
-NameForm ChooseNameForm(bool keepRaw) { return keepRaw ? NameForm::kRaw : NameForm::kDecoded; }
-
-std::string NameFromArchive(const std::string& bytes, NameForm form) {
-    return form == NameForm::kDecoded ? DecodeCp932(bytes) : bytes;
-}
-
-// Shift-JIS (code page 932): a lead byte takes the next byte with it when
-// that byte can be a trail byte.  A separator or '.' never can.
-size_t CharLength(const char* s) {
-    return IsCp932Lead(static_cast<unsigned char>(s[0])) && IsCp932Trail(static_cast<unsigned char>(s[1])) ? 2 : 1;
-}
-
-const char* NameBaseSeparators() { return "/\\"; }
-
-bool IsReservedComponent(const std::string&) { return false; }
+CharLengthFunction SystemCharLength() { return nullptr; }
 
 }  // namespace plat

@@ -3,8 +3,9 @@
 // Archives are opened with the runtime's sharing mode "deny write", so while
 // one is being read no output file can truncate it and no rename or removal
 // can replace it: the system refuses, whatever name the file is reached by.
-// Names are searched in the runtime's current multibyte code page (the
-// system's ANSI code page, 932 on a Japanese system).
+// Names are handed to the system as the archive's bytes, which it reads in
+// the ANSI code page (932 on a Japanese system), and searched in the
+// runtime's multibyte code page, the same one.
 #include "platform/platform_config.h"
 
 #include <windows.h>
@@ -74,15 +75,6 @@ BOOL WINAPI OnConsoleControl(DWORD) {
     return FALSE;  // the system's own handler then ends the process
 }
 
-bool IsDeviceName(std::string base) {
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    if (base == "CONIN$" || base == "CONOUT$") return true;  // the console's input and output
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
-}
-
 }  // namespace
 
 int OpenForReading(const std::string& path, int64_t* length) {
@@ -139,7 +131,7 @@ int64_t WriteSome(int fd, const void* buf, size_t len) {
     return _write(fd, buf, static_cast<unsigned int>(len < kMaxChunk ? len : kMaxChunk));
 }
 
-int SetFileLength(int fd, uint64_t len) { return _chsize_s(fd, static_cast<int64_t>(len)) == 0 ? 0 : -1; }
+int EmptyFile(int fd) { return _chsize_s(fd, 0) == 0 && _lseeki64(fd, 0, SEEK_SET) == 0 ? 0 : -1; }
 
 uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
 
@@ -192,30 +184,21 @@ void EnterBaseFolder() {
 
 bool IsOption(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
 
-size_t RootLength(const std::string& path) { return WindowsRootLength(path); }
+namespace {
 
 // _ismbblead and _ismbbtrail follow the runtime's current multibyte code
-// page.  The searches step by CharLength rather than using _mbsrchr and
-// _mbsstr: those let a lead byte take any next byte, and some runtimes'
-// _mbsstr matches at trail bytes.
-size_t CharLength(const char* s) {
+// page.  Names are stepped this way rather than with _mbsrchr and _mbsstr:
+// those let a lead byte take any next byte, and some runtimes' _mbsstr
+// matches at trail bytes.
+size_t RuntimeCharLength(const char* s) {
     return _ismbblead(static_cast<unsigned char>(s[0])) && _ismbbtrail(static_cast<unsigned char>(s[1])) ? 2 : 1;
 }
 
+}  // namespace
+
 // Names stay in the code page: the system turns them into Unicode.
-NameForm ChooseNameForm(bool) { return NameForm::kRaw; }
+bool DecodesNames(bool) { return false; }
 
-std::string NameFromArchive(const std::string& bytes, NameForm) { return bytes; }
-
-const char* NameBaseSeparators() { return "\\"; }
-
-bool IsReservedComponent(const std::string& component) {
-    // ':' opens a stream of the file before it (or names a drive).
-    if (component.find(':') != std::string::npos) return true;
-    if (IsDeviceName(component.substr(0, component.find('.')))) return true;
-    // Windows drops trailing dots and spaces, so "..." or ". ." would become
-    // the parent folder or the folder itself.
-    return component.size() >= 2 && component.find_first_not_of(". ") == std::string::npos;
-}
+CharLengthFunction SystemCharLength() { return RuntimeCharLength; }
 
 }  // namespace plat

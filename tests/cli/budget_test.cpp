@@ -17,7 +17,6 @@ protected:
     }
 };
 
-std::string N(size_t n) { return std::to_string(n); }
 
 // A raw archive of `count` records, each with the given fields, followed by
 // `data`.

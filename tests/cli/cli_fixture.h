@@ -54,6 +54,12 @@ protected:
     std::string dir_;
 };
 
+// A number as the listing prints it.
+template <typename Integer>
+std::string N(Integer n) {
+    return std::to_string(n);
+}
+
 // Bytes that look like nothing in particular (no signature at the start).
 inline Bytes Noise(size_t n, uint32_t seed) {
     Bytes b(n);

@@ -34,7 +34,6 @@ Bytes Cat(Bytes a, const Bytes& b) {
     return a;
 }
 
-std::string N(size_t n) { return std::to_string(n); }
 
 class GzipCli : public CliTest {};
 
@@ -244,22 +243,52 @@ TEST_F(GzipCli, BadHeadersAreReportedAndTheWalkGoesOn) {
     }
 }
 
-TEST_F(GzipCli, TrailerIsNotChecked) {
+// The 8 bytes after the deflate data, when there are 8, must be the CRC-32
+// and the length of the expanded bytes.  A mismatch is reported after the
+// entry's line; the file stays whole.  Fewer bytes, or 8 zero bytes (a
+// trailer never filled in), leave nothing to check.
+TEST_F(GzipCli, TrailerIsChecked) {
     const Bytes data = Text(3000);
-    Bytes badCrc = Gzip(data), badLength = Gzip(data), noTrailer = Gzip(data);
+    const std::string d = ToString(data);
+    Bytes badCrc = Gzip(data), badLength = Gzip(data), noTrailer = Gzip(data), zeros = Gzip(data), seven = Gzip(data);
     badCrc[badCrc.size() - 8] ^= 0xFF;
     badLength[badLength.size() - 1] ^= 0x40;
     noTrailer.resize(noTrailer.size() - 8);
+    seven.resize(seven.size() - 1);
+    std::fill(zeros.end() - 8, zeros.end(), 0);
+    struct Case { const char* what; Bytes member; bool bad; };
+    for (const Case& c : {Case{"crc", badCrc, true}, Case{"length", badLength, true},
+                          Case{"no trailer", noTrailer, false}, Case{"zero trailer", zeros, false},
+                          Case{"trailer cut short", seven, false}}) {
+        SCOPED_TRACE(c.what);
+        Archive a;
+        a.entries.push_back(Named("c.bin", c.member));
+        a.entries.push_back(Named("next.txt", "ok"));
+        RunResult r = Unpack(a);
+        EXPECT_EQ(r.status, c.bad ? 1 : 0);
+        EXPECT_EQ(r.out, Lines("c.bin " + N(c.member.size()) + " bytes to 3000 bytes\n" +
+                               (c.bad ? "error : bad gzip checksum " + Printed(Path("out/c.bin")) + "\n" : "") +
+                               "next.txt 2 bytes\n"));
+        EXPECT_EQ(Out(), (TreeMap{{"c.bin", d}, {"next.txt", "ok"}}));
+        RemoveTree(Path("out"));
+    }
+}
+
+// A nested archive whose own member fails the check is unpacked, after the
+// error line, and kept.
+TEST_F(GzipCli, NestedArchiveWithABadChecksumIsKept) {
+    Archive nested;
+    nested.entries.push_back(Named("in.txt", "inside"));
+    const Bytes inner = nested.Build();
+    Bytes member = Gzip(inner);
+    member[member.size() - 5] ^= 1;
     Archive a;
-    a.entries.push_back(Named("c", badCrc));
-    a.entries.push_back(Named("l", badLength));
-    a.entries.push_back(Named("t", noTrailer));
+    a.entries.push_back(Named("n.dat", member));
     RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("c " + N(badCrc.size()) + " bytes to 3000 bytes\nl " + N(badLength.size()) +
-                           " bytes to 3000 bytes\nt " + N(noTrailer.size()) + " bytes to 3000 bytes\n"));
-    const std::string d = ToString(data);
-    EXPECT_EQ(Out(), (TreeMap{{"c", d}, {"l", d}, {"t", d}}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines("n.dat " + N(member.size()) + " bytes to " + N(inner.size()) +
+                           " bytes\nerror : bad gzip checksum " + Printed(Path("out/n.dat")) + "\nn/in.txt 6 bytes\n"));
+    EXPECT_EQ(Out(), (TreeMap{{"n.dat", ToString(inner)}, {"n/", ""}, {"n/in.txt", "inside"}}));
 }
 
 }  // namespace

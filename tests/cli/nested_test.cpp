@@ -9,7 +9,6 @@ using namespace clitest;
 
 namespace {
 
-std::string N(size_t n) { return std::to_string(n); }
 
 class NestedCli : public CliTest {};
 
@@ -144,12 +143,12 @@ TEST_F(NestedCli, UnnamedEntriesTakeTheNestedFileName) {
 TEST_F(NestedCli, NestingStopsAtThirtyTwoLevels) {
     std::vector<Bytes> level(34);
     level[33] = Of({Named("leaf.txt", "x")}).Build();
-    for (int k = 32; k >= 0; --k) level[k] = Of({Named("d.dat", level[k + 1])}).Build();
+    for (size_t k = 33; k-- > 0;) level[k] = Of({Named("d.dat", level[k + 1])}).Build();
     RunResult r = UnpackBytes(level[0]);
     EXPECT_EQ(r.status, 1);
     std::string expected, prefix;
     TreeMap want;
-    for (int k = 1; k <= 33; ++k, prefix += "d/") {
+    for (size_t k = 1; k <= 33; ++k, prefix += "d/") {
         expected += prefix + "d.dat " + N(level[k].size()) + " bytes\n";
         want[prefix + "d.dat"] = ToString(level[k]);
         if (k < 33) want[prefix + "d/"] = "";

@@ -15,7 +15,6 @@ namespace {
 
 class OutputFailures : public CliTest {};
 
-std::string N(size_t n) { return std::to_string(n); }
 
 // A gzip member of `mib` MiB of zero bytes, built from one compressed
 // mebibyte repeated: cheap to make however large it expands.
@@ -25,7 +24,7 @@ Bytes ZerosGzip(size_t mib) {
     for (size_t i = 0; i < mib; ++i) g.insert(g.end(), block.begin(), block.end());
     const uint8_t finalStoredBlock[] = {0x01, 0x00, 0x00, 0xFF, 0xFF};
     g.insert(g.end(), finalStoredBlock, finalStoredBlock + sizeof finalStoredBlock);
-    g.resize(g.size() + 8, 0);  // trailer, never checked
+    g.resize(g.size() + 8, 0);  // a trailer never filled in: nothing to check
     return g;
 }
 

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "extract/extract.h"
+#include "unpack/unpack.h"
 
 namespace fs = std::filesystem;
 
@@ -133,10 +133,11 @@ void CheckInput(const uint8_t* data, size_t size) {
     // Both name forms: decoded names (the default) and raw ones (-r), taken
     // from a header byte the format ignores.
     RunOptions run;
-    run.names = plat::ChooseNameForm(size > 8 && (data[8] & 1) != 0);
+    run.names = HostNameRules(size > 8 && (data[8] & 1) != 0);
     run.limits.nestedArchives = kCheckNestedArchives;
     run.limits.entries = kCheckEntries;
-    (void)ExtractDat(w.archive, w.dest + "/", "", run);
+    Listing listing(stdout);
+    UnpackArchive(w.archive, w.dest + "/", run, listing);
     std::fflush(stdout);
     if (LowestFreeFd() != freeFdBefore) Fail("a file handle was left open");
 

@@ -15,7 +15,7 @@ std::string ToString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 void PutLE32(Bytes& b, size_t pos, uint32_t v) {
     if (b.size() < pos + 4) b.resize(pos + 4);
-    for (int k = 0; k < 4; ++k) b[pos + k] = static_cast<uint8_t>(v >> (8 * k));
+    for (size_t k = 0; k < 4; ++k) b[pos + k] = static_cast<uint8_t>(v >> (8 * k));
 }
 
 Entry Named(const std::string& name, const Bytes& data) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <random>
 #include <string>
 
@@ -42,16 +41,13 @@ public:
         avail_ = 0;
         return 0;
     }
-    std::unique_ptr<ByteSource> Fork() const override {
-        return std::make_unique<PieceSource>(data_ + pos_, size_ - pos_, rng_());
-    }
 
 private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;
     size_t avail_ = 0;
-    mutable std::mt19937 rng_;
+    std::mt19937 rng_;
 };
 
 // Keeps every byte written.
@@ -61,13 +57,14 @@ public:
         bytes.append(data, len);
         return 0;
     }
-    int Truncate(uint64_t len) override {
-        if (len > bytes.size()) return -1;
-        bytes.resize(static_cast<size_t>(len));
+    int Restart() override {
+        bytes.clear();
+        ++restarts;
         return 0;
     }
 
     std::basic_string<uint8_t> bytes;
+    int restarts = 0;
 };
 
 }  // namespace testdat

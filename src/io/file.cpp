@@ -1,0 +1,53 @@
+#include "io/file.h"
+
+#include <cerrno>
+
+#include "platform/platform.h"
+
+File::~File() { (void)Close(); }
+
+int File::Open(const std::string& path, Mode mode) {
+    (void)Close();
+    int64_t measured = 0;
+    int fd = mode == kRead ? plat::OpenForReading(path, &measured) : plat::OpenForOutput(path);
+    if (fd < 0) return -1;
+    fd_ = fd;
+    length_ = measured;
+    return 0;
+}
+
+int File::Close() {
+    int result = fd_ >= 0 ? plat::CloseFile(fd_) : 0;
+    fd_ = -1;
+    length_ = 0;
+    return result;
+}
+
+int64_t File::ReadAt(uint64_t pos, void* buf, size_t len) const {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        int64_t n = plat::ReadAt(fd_, p + done, len - done, pos + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
+int File::Write(const void* buf, size_t len) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        int64_t n = plat::WriteSome(fd_, p + done, len - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int File::Empty() { return plat::EmptyFile(fd_); }
+
+uint64_t File::CopyFrom(const File& src, uint64_t pos, uint64_t len) { return plat::CopyRange(src.fd_, pos, fd_, len); }

@@ -1,0 +1,52 @@
+// File: one open file and its length measured at opening.  Closed when the
+// handle goes away.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class File {
+public:
+    // The two ways a file is opened: an archive for reading (others may read
+    // it, nobody may write it meanwhile), an output file created or emptied.
+    enum Mode { kRead, kCreate };
+
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    // Closes any open file, then opens `path`.  Returns 0 on success, with
+    // the position at 0 and the length measured; -1 on failure, leaving the
+    // handle closed.
+    int Open(const std::string& path, Mode mode);
+
+    // Closes the file if one is open.  Returns 0, or -1 when closing
+    // reported that written data may be lost.
+    int Close();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int64_t Length() const { return length_; }
+
+    // Reads up to len bytes at pos, retrying after interruptions and short
+    // reads.  Returns the count (short only at end of file), or -1 on error.
+    int64_t ReadAt(uint64_t pos, void* buf, size_t len) const;
+
+    // Writes all len bytes at the file position, retrying after
+    // interruptions and partial writes.  Returns 0 on success, -1 on error.
+    int Write(const void* buf, size_t len);
+
+    // Drops everything written: the file is empty and positioned at 0.
+    // Returns 0 on success, -1 on error.
+    int Empty();
+
+    // Appends up to len bytes from offset pos of src at the file position,
+    // copied by the system where it can.  Returns the count copied, which is
+    // short when the system cannot copy (the rest) or fails.
+    uint64_t CopyFrom(const File& src, uint64_t pos, uint64_t len);
+
+private:
+    int fd_ = -1;
+    int64_t length_ = 0;
+};

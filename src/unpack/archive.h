@@ -1,0 +1,63 @@
+// An archive being unpacked: its file, its header, and its index (the entry
+// table and the name records), read on demand through a small cache so that
+// every open level of nesting holds little memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "format/dat_format.h"
+#include "io/file.h"
+#include "io/heap_buffer.h"
+#include "unpack/listing.h"
+
+class Archive {
+public:
+    Archive() = default;
+    Archive(const Archive&) = delete;
+    Archive& operator=(const Archive&) = delete;
+
+    // Opens the archive at path and checks its header.  Returns 0, or -1
+    // with *why set to the failure to report.
+    int Open(const std::string& path, Failure* why);
+
+    const File& Data() const { return file_; }
+    uint64_t Length() const { return static_cast<uint64_t>(file_.Length()); }
+
+    // The entry records the index holds (none for a count of 0 or less), and
+    // whether the header promised more.
+    int EntryCount() const;
+    bool TableTooLarge() const;
+
+    // Reads entry record i (below EntryCount).  Returns 0, or -1 when the
+    // archive cannot be read.
+    int ReadEntry(int i, DatEntry* entry);
+
+    // Reads the text of the name record at nameOffset (up to its length or
+    // a zero byte).  Returns 1 with *text set, 0 when the record lies
+    // outside the index, -1 when the archive cannot be read.
+    int ReadNameText(uint32_t nameOffset, std::string* text);
+
+    // True when both archives hold the same bytes.  scratch is a buffer of
+    // at least 2 bytes to compare through; a read failure counts as a
+    // difference.
+    bool SameBytes(const Archive& other, HeapBuffer& scratch) const;
+
+private:
+    // Copies len bytes of the index at pos into out.  Returns 0, or -1 when
+    // they cannot be read.
+    int ReadIndex(uint64_t pos, uint8_t* out, size_t len);
+    // Makes block slot k hold the block that starts at start.
+    int LoadBlock(int k, uint64_t start);
+
+    static constexpr size_t kBlockSize = 32 * 1024;
+
+    File file_;
+    DatHeader header_{};
+    uint64_t indexLength_ = 0;
+    // Two blocks, so that reading the table and the names in turn does not
+    // fetch one block again and again.
+    HeapBuffer blocks_;
+    uint64_t blockStart_[2] = {UINT64_MAX, UINT64_MAX};
+    int lastUsed_ = 0;
+};

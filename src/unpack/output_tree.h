@@ -1,0 +1,42 @@
+// The destination folder: creating the folders and files of the output tree
+// in it, renaming and removing files.  It remembers the folders it made or
+// found, so that each is asked for once per run (the run never removes a
+// folder, so what it knows stays true).
+#pragma once
+
+#include <string>
+#include <unordered_set>
+
+#include "io/file.h"
+#include "names/names.h"
+
+class OutputTree {
+public:
+    // destDir is empty (the working folder) or ends in a separator.
+    OutputTree(const std::string& destDir, const NameRules& rules) : destDir_(destDir), rules_(rules) {}
+
+    const std::string& DestDir() const { return destDir_; }
+
+    // Creates every folder along path (its separators the system's own) and
+    // the file itself, empty, as out.  Returns 0, or -1 when the file cannot
+    // be created.
+    int CreateFile(const std::string& path, File& out);
+
+    // Gives the file at `from` the name `to`, replacing a file there; an
+    // archive being read is never replaced.  Returns 0, or -1 when the file
+    // keeps its name.
+    int Rename(const std::string& from, const std::string& to);
+
+    // Removes a file; a failure leaves it.
+    void Remove(const std::string& path);
+
+private:
+    // Creates the folders along path.  Returns -1 when one could not be made
+    // because its parent is missing, else 0 (the file's creation reports
+    // the rest).
+    int CreateFolders(const std::string& path);
+
+    std::string destDir_;
+    NameRules rules_;
+    std::unordered_set<std::string> known_;
+};

@@ -1,0 +1,51 @@
+// One run of the tool: what the command line chose, and the state every
+// level of nesting shares.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "io/heap_buffer.h"
+#include "names/names.h"
+#include "unpack/listing.h"
+#include "unpack/output_tree.h"
+
+class Archive;
+
+constexpr int kMaxNestingDepth = 32;  // levels below the archive given
+
+// The budgets of one run.  Archives that hold themselves, or each other,
+// many times over would otherwise unpack for ever; these bound the work of
+// any input.
+struct RunLimits {
+    uint64_t nestedArchives = 65536;  // nested archives opened for unpacking
+    uint64_t entries = 4194304;       // entries walked, every level counted
+};
+
+// What the command line chose, the same for every archive of one run.
+struct RunOptions {
+    bool recurse = true;  // unpack archives found inside
+    NameRules names;      // how names are held and searched
+    RunLimits limits;
+};
+
+// The name rules of this system; keepRaw is the command line's request to
+// keep the archive's bytes as names.
+NameRules HostNameRules(bool keepRaw);
+
+// What one run shares across every level of nesting.
+struct Run {
+    Run(const RunOptions& o, const std::string& destDir, Listing& l) : options(o), listing(l), tree(destDir, o.names) {}
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    const RunOptions options;
+    Listing& listing;
+    OutputTree tree;               // the destination, and the folders made in it
+    uint64_t nestedArchives = 0;   // spent of the budgets
+    uint64_t entries = 0;
+    bool stopped = false;          // the run ran out of budget: every walk returns
+    std::vector<const Archive*> open;  // the archives being unpacked, outermost first
+    HeapBuffer buffer;             // the entries' bytes pass through it, at every level
+};

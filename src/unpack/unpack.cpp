@@ -1,0 +1,178 @@
+// The walk: every entry of an accepted archive becomes one output file, in
+// table order, with one listing line each.  Files that turn out to be
+// archives are unpacked depth first, into a folder named after them; GIM
+// images get the ".gim" extension.
+#include "unpack/unpack.h"
+
+#include <cstring>
+
+#include "unpack/archive.h"
+#include "unpack/entry_output.h"
+
+namespace {
+
+constexpr size_t kBufferSize = 0x100000;  // entries' bytes pass through 1 MiB
+
+// One archive being unpacked: the top one at depth 0, nested ones below.
+struct Level {
+    Run& run;
+    Archive& archive;
+    const std::string& path;    // as error lines print it
+    const std::string& prefix;  // put before every entry's name
+    int depth;
+};
+
+void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, int depth);
+
+// Keeps an archive on the run's list of open archives for as long as it lives.
+class OpenArchiveEntry {
+public:
+    OpenArchiveEntry(Run& run, const Archive& a) : open_(run.open) { open_.push_back(&a); }
+    ~OpenArchiveEntry() { open_.pop_back(); }
+    OpenArchiveEntry(const OpenArchiveEntry&) = delete;
+    OpenArchiveEntry& operator=(const OpenArchiveEntry&) = delete;
+
+private:
+    std::vector<const Archive*>& open_;
+};
+
+// True when the archive holds the same bytes as one of the archives being
+// unpacked around it: unpacking it would repeat that one's walk, which led
+// here, without end.
+bool RepeatsAnOpenArchive(Run& run, const Archive& archive) {
+    for (const Archive* outer : run.open)
+        if (archive.SameBytes(*outer, run.buffer)) return true;
+    return false;
+}
+
+bool Begins(const uint8_t* head, const char signature[4]) { return std::memcmp(head, signature, 4) == 0; }
+
+// Unpacks a written file that is an archive itself into the folder named
+// after it, within the depth and the run's budget of nested archives.  The
+// file is removed only when nothing failed since its entry began (its own
+// member and every level below it included); otherwise it is kept, so that
+// its data survive.
+void UnpackNested(Level& level, const WrittenEntry& written, uint64_t failuresBefore) {
+    Run& run = level.run;
+    const std::string nestedPrefix = NestedPrefix(level.prefix, written.name, run.options.names);
+    // Without a '.' to cut, the folder would have the file's own path.
+    if (nestedPrefix == level.prefix + written.name + "/") {
+        run.listing.Error(Failure::kNestedIntoItself, written.path);
+        return;
+    }
+    if (level.depth + 1 > kMaxNestingDepth) {
+        run.listing.Error(Failure::kNestingTooDeep, written.path);
+        return;
+    }
+    if (run.nestedArchives >= run.options.limits.nestedArchives) {
+        run.listing.Error(Failure::kTooManyNested, written.path);
+        return;
+    }
+    ++run.nestedArchives;
+    UnpackLevel(run, written.path, nestedPrefix, level.depth + 1);
+    if (run.listing.Failures() == failuresBefore) run.tree.Remove(written.path);
+}
+
+// What follows a written entry: a nested archive is unpacked, a GIM image
+// renamed.
+void AfterEntry(Level& level, const WrittenEntry& written, uint64_t failuresBefore) {
+    Run& run = level.run;
+    if (Begins(written.head, "GPDA")) {
+        if (run.options.recurse) UnpackNested(level, written, failuresBefore);
+    } else if (Begins(written.head, "MIG.")) {
+        std::string gim = GimPath(written.path, level.prefix + written.name, run.options.names);
+        if (!gim.empty()) (void)run.tree.Rename(written.path, gim);
+    }
+}
+
+// The name an entry is listed under.  Returns 1 with *name set, 0 when its
+// name record lies outside the index, -1 when the archive cannot be read.
+int ListedName(Level& level, const DatEntry& e, int i, std::string* name) {
+    const NameRules& rules = level.run.options.names;
+    if (e.nameOffset == 0) {
+        *name = MadeUpName(level.path, i, rules);
+        return 1;
+    }
+    std::string text;
+    int found = level.archive.ReadNameText(e.nameOffset, &text);
+    if (found == 1) *name = FinishStoredName(NameFromArchive(text, rules), rules);
+    return found;
+}
+
+// Unpacks entry i.  Returns 0, or -1 when the archive cannot be read any
+// more.
+int WalkEntry(Level& level, int i) {
+    Run& run = level.run;
+    const uint64_t failuresBefore = run.listing.Failures();
+    DatEntry e;
+    std::string name;
+    int named = level.archive.ReadEntry(i, &e) == 0 ? ListedName(level, e, i, &name) : -1;
+    if (named < 0) {
+        run.listing.Error(Failure::kCannotRead, level.path);
+        return -1;
+    }
+    if (named == 0) {
+        run.listing.BadEntry(i + 1, level.path);
+        return 0;
+    }
+    run.listing.BeginEntry(level.prefix, name, e.size);
+    if (!DatEntryInRange(e, level.archive.Length())) {
+        run.listing.Error(Failure::kEntryOutOfRange, level.path);
+        return 0;
+    }
+    EntryReader src(level.archive.Data(), run.buffer.Data(), run.buffer.Size(), e.offset, e.size);
+    if (src.Fill() < 0) {
+        run.listing.Error(Failure::kCannotRead, level.path);
+        return 0;
+    }
+    const bool gzip = src.Available() >= 2 && src.Data()[0] == 0x1F && src.Data()[1] == 0x8B;
+    const EntryPlace place{level.archive.Data(), level.path, level.prefix};
+    WrittenEntry written;
+    int result = gzip ? WriteGzipEntry(run, place, src, name, &written) : WriteStoredEntry(run, place, src, name, &written);
+    if (result == 0) AfterEntry(level, written, failuresBefore);
+    return 0;
+}
+
+void WalkEntries(Level& level) {
+    Run& run = level.run;
+    const int count = level.archive.EntryCount();
+    for (int i = 0; i < count && !run.stopped; ++i) {
+        // Past the run's budget of entries the whole run stops.
+        if (run.entries >= run.options.limits.entries) {
+            run.listing.Error(Failure::kTooManyEntries, level.path);
+            run.stopped = true;
+            return;
+        }
+        ++run.entries;
+        if (WalkEntry(level, i) != 0) return;
+    }
+    if (level.archive.TableTooLarge() && !run.stopped) run.listing.Error(Failure::kEntryTableTooLarge, level.path);
+}
+
+void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, int depth) {
+    Archive archive;
+    Failure why;
+    if (archive.Open(path, &why) != 0) {
+        run.listing.Error(why, path);
+        return;
+    }
+    if (RepeatsAnOpenArchive(run, archive)) {
+        run.listing.Error(Failure::kContainsItself, path);
+        return;
+    }
+    OpenArchiveEntry listed(run, archive);
+    Level level{run, archive, path, prefix, depth};
+    WalkEntries(level);
+}
+
+}  // namespace
+
+void UnpackArchive(const std::string& archivePath, const std::string& destDir, const RunOptions& options,
+                   Listing& listing) {
+    Run run(options, destDir, listing);
+    if (run.buffer.Allocate(kBufferSize) != 0) {
+        listing.Error(Failure::kOutOfMemory, archivePath);
+        return;
+    }
+    UnpackLevel(run, archivePath, std::string(), 0);
+}

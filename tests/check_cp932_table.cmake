@@ -1,0 +1,10 @@
+# Runs the table generator and fails unless its output equals the kept table.
+execute_process(COMMAND ${GENERATOR} ${OUT} RESULT_VARIABLE status OUTPUT_VARIABLE output)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "gen_cp932_table failed: ${output}")
+endif()
+file(READ ${OUT} made)
+file(READ ${KEPT} kept)
+if(NOT made STREQUAL kept)
+  message(FATAL_ERROR "${KEPT} differs from what tools/gen_cp932_table.cpp makes now; run it to update the table")
+endif()

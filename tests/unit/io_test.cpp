@@ -1,0 +1,143 @@
+// The handles: File (an open file and its length), HeapBuffer (an owned
+// block), EntryReader (an entry's bytes read through a buffer).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "dat_writer.h"
+#include "io/entry_reader.h"
+#include "io/file.h"
+#include "io/heap_buffer.h"
+#include "tool_runner.h"
+
+namespace {
+
+struct TempDir {
+    std::string path = testdat::MakeTempDir();
+    ~TempDir() { testdat::RemoveTree(path); }
+};
+
+void ExpectClosed(const File& f) {
+    EXPECT_FALSE(f.IsOpen());
+    EXPECT_EQ(f.Length(), 0);
+}
+
+// True when the file could be created over, i.e. no reader holds it.
+bool Writable(const std::string& path) {
+    File out;
+    return out.Open(path, File::kCreate) == 0;
+}
+
+TEST(File, FailedOpensLeaveTheHandleClosed) {
+    TempDir tmp;
+    File f;
+    EXPECT_EQ(f.Open(tmp.path + "/missing", File::kRead), -1);
+    ExpectClosed(f);
+    EXPECT_EQ(f.Open(tmp.path, File::kRead), -1);  // a folder is not a file
+    ExpectClosed(f);
+    EXPECT_EQ(f.Open(tmp.path + "/no/such/dir/x", File::kCreate), -1);
+    ExpectClosed(f);
+}
+
+TEST(File, ReadMeasuresLengthAndReadsShortAtTheEnd) {
+    TempDir tmp;
+    const std::string path = tmp.path + "/ten";
+    testdat::WriteFile(path, testdat::ToBytes("0123456789"));
+    File f;
+    ASSERT_EQ(f.Open(path, File::kRead), 0);
+    EXPECT_EQ(f.Length(), 10);
+    char buf[8] = {};
+    EXPECT_EQ(f.ReadAt(0, buf, 4), 4);
+    EXPECT_EQ(std::string(buf, 4), "0123");
+    EXPECT_EQ(f.ReadAt(8, buf, 8), 2);
+    EXPECT_EQ(std::string(buf, 2), "89");
+    EXPECT_EQ(f.ReadAt(10, buf, 8), 0);
+    EXPECT_EQ(f.ReadAt(3, buf, 2), 2);  // reads at a position do not depend on earlier ones
+    EXPECT_EQ(std::string(buf, 2), "34");
+}
+
+TEST(File, CreateAndEmptyDropEarlierBytes) {
+    TempDir tmp;
+    const std::string path = tmp.path + "/old";
+    testdat::WriteFile(path, testdat::ToBytes("old contents"));
+    {
+        File f;
+        ASSERT_EQ(f.Open(path, File::kCreate), 0);
+        EXPECT_EQ(f.Length(), 0);
+        EXPECT_EQ(f.Write("new", 3), 0);
+        char buf[4] = {};
+        EXPECT_EQ(f.ReadAt(0, buf, 4), 3);  // created files can be read back
+        // Emptied, a file is written from its start again.
+        EXPECT_EQ(f.Empty(), 0);
+        EXPECT_EQ(f.Write("n", 1), 0);
+    }
+    EXPECT_EQ(testdat::ToString(testdat::ReadFile(path)), "n");
+}
+
+TEST(File, OpeningAgainReleasesTheFirstFileEvenOnFailure) {
+    TempDir tmp;
+    const std::string a = tmp.path + "/a", b = tmp.path + "/b";
+    testdat::WriteFile(a, testdat::ToBytes("aaaa"));
+    testdat::WriteFile(b, testdat::ToBytes("bb"));
+    File f;
+    ASSERT_EQ(f.Open(a, File::kRead), 0);
+    EXPECT_FALSE(Writable(a));
+    ASSERT_EQ(f.Open(b, File::kRead), 0);
+    EXPECT_EQ(f.Length(), 2);
+    EXPECT_TRUE(Writable(a));
+    EXPECT_FALSE(Writable(b));
+
+    EXPECT_EQ(f.Open(tmp.path + "/missing", File::kRead), -1);
+    ExpectClosed(f);
+    EXPECT_TRUE(Writable(b));
+
+    ASSERT_EQ(f.Open(a, File::kRead), 0);
+    f.Close();
+    ExpectClosed(f);
+    EXPECT_TRUE(Writable(a));
+    {
+        File scoped;
+        ASSERT_EQ(scoped.Open(a, File::kRead), 0);
+    }
+    EXPECT_TRUE(Writable(a));  // the destructor closed it
+}
+
+// An archive that shrinks while it is read gives a read failure, never
+// bytes left over in the buffer.
+TEST(EntryReader, ShortReadIsAFailure) {
+    TempDir dir;
+    const std::string path = dir.path + "/a.dat";
+    testdat::WriteFile(path, testdat::Bytes(100, 7));
+    File archive;
+    ASSERT_EQ(archive.Open(path, File::kRead), 0);
+    uint8_t buffer[64];
+    std::filesystem::resize_file(path, 80);
+    EntryReader src(archive, buffer, sizeof buffer, 10, 90);
+    EXPECT_EQ(src.Fill(), 1);  // bytes 10-73
+    src.Consume(src.Available());
+    EXPECT_EQ(src.Fill(), -1);  // 26 more wanted, 6 there
+}
+
+TEST(HeapBuffer, MovesHandOverTheBlock) {
+    HeapBuffer a;
+    ASSERT_EQ(a.Allocate(8), 0);
+    uint8_t* block = a.Data();
+    HeapBuffer b(std::move(a));
+    EXPECT_EQ(b.Data(), block);
+    EXPECT_EQ(b.Size(), 8u);
+    EXPECT_EQ(a.Data(), nullptr);  // NOLINT(bugprone-use-after-move): moved-from state is defined
+    EXPECT_EQ(a.Size(), 0u);
+
+    HeapBuffer c;
+    ASSERT_EQ(c.Allocate(32), 0);  // released by the assignment; the leak checker would see it otherwise
+    c = std::move(b);
+    EXPECT_EQ(c.Data(), block);
+    EXPECT_EQ(c.Size(), 8u);
+    EXPECT_EQ(b.Data(), nullptr);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(b.Size(), 0u);
+}
+
+}  // namespace
