@@ -1,13 +1,20 @@
-// Writes an archive holding one gzip member of incompressible data, streamed
-// to disk so that neither this program nor the archive's size is limited by
-// memory.  Used by scripts/memory_check.sh.
+// Writes the inputs of scripts/memory_check.sh.
 //
 //   make_big_gzip <archive> [data bytes] [zeros]     (default 256 MiB)
 //
-// The member is named "big.bin" in its gzip header; the data are bytes of a
-// fixed-seed generator, deflated at level 0 (stored blocks), or with "zeros"
-// zero bytes deflated at level 9 (a small member that expands enormously).
-// Prints the data size and the member's stored size.
+// An archive holding one gzip member, streamed to disk so that neither this
+// program nor the archive's size is limited by memory.  The member is named
+// "big.bin" in its gzip header; the data are bytes of a fixed-seed
+// generator, deflated at level 0 (stored blocks), or with "zeros" zero bytes
+// deflated at level 9 (a small member that expands enormously).  Prints the
+// data size and the member's stored size.
+//
+//   make_big_gzip <archive> nested
+//
+// Archives nested 32 levels deep below the one written, each just over 1 MiB
+// (a stored entry of zeros, then the next level as a gzip member "d.dat";
+// the deepest holds "leaf.txt" instead).  Prints the number of levels below
+// and the archive's size.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,11 +43,31 @@ Archive Layout(uint64_t memberSize) {
     return a;
 }
 
+// The nested archives, innermost first, the outermost written to path.
+int WriteNested(const char* path) {
+    constexpr int kLevels = 32;
+    const Bytes pad(1 << 20, 0);
+    Archive leaf;
+    leaf.entries = {Named("pad.bin", pad), Named("leaf.txt", "x")};
+    Bytes level = leaf.Build();
+    for (int k = 0; k < kLevels; ++k) {
+        Archive outer;
+        GzipOptions o;
+        o.level = 9;
+        outer.entries = {Named("pad.bin", pad), Named("d.dat", Gzip(level, o))};
+        level = outer.Build();
+    }
+    WriteFile(path, level);
+    std::printf("%d %zu\n", kLevels, level.size());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[2]) == "nested") return WriteNested(argv[1]);
     if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros]\n");
+        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros] | <archive> nested\n");
         return 2;
     }
     const uint64_t dataSize = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 256ull << 20;

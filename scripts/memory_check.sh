@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Bounded memory: expands one gzip member of >= 256 MiB of incompressible
-# data and fails when the tool's peak resident set exceeds 16 MiB.  Prints
-# the peak RSS, its ratio to the member's stored size, and the wall time.
+# Bounded memory: fails when the tool's peak resident set exceeds 16 MiB on
+# any of three shapes: one gzip member of >= 256 MiB of incompressible data
+# (prints the peak RSS, its ratio to the member's stored size, and the wall
+# time), a small member that expands past 2^31 bytes, and archives nested 32
+# levels deep, each just over 1 MiB.
 # Usage: scripts/memory_check.sh [ravelkit binary]   (default: builds the release preset)
 # Needs about twice the data size free in ${TMPDIR:-/tmp}.
 set -euo pipefail
@@ -25,7 +27,7 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/ravelkit-memcheck-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-read -r data_size member_size < <(build/release/tests/make_big_gzip "$work/big.dat" "$data_bytes")
+read -r data_size member_size < <(build/release/bench/make_big_gzip "$work/big.dat" "$data_bytes")
 if [ "$member_size" -lt "$data_bytes" ]; then
   echo "memory_check: stored member is only $member_size bytes" >&2
   exit 1
@@ -64,7 +66,7 @@ echo "memory_check: OK (limit $limit_kib KiB)"
 # 64-bit and prints unsigned, and memory stays flat on the output side too.
 zeros_bytes=$((2560 * 1024 * 1024))
 rm -rf "$work/out" "$work/big.dat"
-read -r data_size member_size < <(build/release/tests/make_big_gzip "$work/zeros.dat" "$zeros_bytes" zeros)
+read -r data_size member_size < <(build/release/bench/make_big_gzip "$work/zeros.dat" "$zeros_bytes" zeros)
 /usr/bin/time -v -o "$work/time.txt" "$tool" "$work/zeros.dat" "$work/out" >"$work/stdout"
 expected="big.bin.gz $member_size bytes to $zeros_bytes bytes"
 if [ "$(cat "$work/stdout")" != "$expected" ] || [ "$(stat -c %s "$work/out/big.bin")" -ne "$zeros_bytes" ]; then
@@ -78,3 +80,20 @@ if [ "$rss_kib" -gt "$limit_kib" ]; then
   exit 1
 fi
 echo "memory_check: OK past 2^31 bytes"
+
+# Archives nested 32 levels deep, each just over 1 MiB: every level stays
+# open while the ones below it are unpacked.
+rm -rf "$work/out" "$work/zeros.dat"
+read -r levels nested_size < <(build/release/bench/make_big_gzip "$work/nested.dat" nested)
+/usr/bin/time -v -o "$work/time.txt" "$tool" "$work/nested.dat" "$work/out" >"$work/stdout"
+if [ ! -f "$work/out/$(printf 'd/%.0s' $(seq 1 "$levels"))leaf.txt" ]; then
+  echo "memory_check: FAIL: the nested archives were not unpacked $levels levels deep" >&2
+  exit 1
+fi
+rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+echo "unpacked $levels levels of nested archives ($nested_size bytes each at the top), peak RSS $rss_kib KiB"
+if [ "$rss_kib" -gt "$limit_kib" ]; then
+  echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
+  exit 1
+fi
+echo "memory_check: OK nested $levels levels deep"

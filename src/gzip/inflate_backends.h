@@ -1,4 +1,4 @@
-// The back ends' factories, for inflater.cpp alone.
+// The back ends' factories, for inflate_backends.cpp alone.
 #pragma once
 
 #include <memory>

@@ -78,7 +78,7 @@ std::vector<std::pair<std::string, Bytes>> DeflateSeeds() {
     cut.resize(cut.size() / 2);
     seeds.emplace_back("cut", cut);
     Bytes garbage = Deflate(text, false, 6);
-    for (uint8_t b : {0x07, 0xAA, 0x55, 0xAA, 0x55}) garbage.push_back(b);
+    for (uint8_t b : Bytes{0x07, 0xAA, 0x55, 0xAA, 0x55}) garbage.push_back(b);
     seeds.emplace_back("garbage", garbage);
     for (auto& [name, data] : seeds) data.insert(data.begin(), {0x12, 0x34, 0x56, 0x78});
     return seeds;

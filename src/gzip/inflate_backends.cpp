@@ -1,6 +1,6 @@
-// Which back end this build inflates with.  The build defines
-// RAVELKIT_WITH_ISAL when ISA-L was found and chosen; only then is
-// inflate_isal.cpp compiled.
+// Which back end this build inflates with, and the factory over both.  The
+// build defines RAVELKIT_WITH_ISAL when ISA-L was found and chosen; only
+// then is inflate_isal.cpp compiled.
 #include "gzip/inflater.h"
 
 #include "gzip/inflate_backends.h"
