@@ -33,6 +33,14 @@ if [ "$member_size" -lt "$data_bytes" ]; then
   exit 1
 fi
 
+# Fails the check when the last run's peak RSS ($rss_kib) is over the limit.
+within_limit() {
+  if [ "$rss_kib" -gt "$limit_kib" ]; then
+    echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
+    exit 1
+  fi
+}
+
 status=0
 /usr/bin/time -v -o "$work/time.txt" "$tool" "$work/big.dat" "$work/out" >"$work/stdout" || status=$?
 if [ "$status" -ne 0 ]; then
@@ -56,10 +64,7 @@ wall=$(awk -F': ' '/Elapsed \(wall clock\) time/ {print $2}' "$work/time.txt")
 awk -v r="$rss_kib" -v s="$member_size" -v d="$data_size" -v w="$wall" 'BEGIN {
   printf "stored member %d bytes, expanded %d bytes, wall time %s\n", s, d, w
   printf "peak RSS %d KiB, peak RSS / stored size %.5f\n", r, r * 1024 / s }'
-if [ "$rss_kib" -gt "$limit_kib" ]; then
-  echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
-  exit 1
-fi
+within_limit
 echo "memory_check: OK (limit $limit_kib KiB)"
 
 # A small member of zeros that expands past 2^31 bytes: the expanded count is
@@ -75,10 +80,7 @@ if [ "$(cat "$work/stdout")" != "$expected" ] || [ "$(stat -c %s "$work/out/big.
 fi
 rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 echo "expanded $zeros_bytes bytes from a $member_size-byte member, peak RSS $rss_kib KiB"
-if [ "$rss_kib" -gt "$limit_kib" ]; then
-  echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
-  exit 1
-fi
+within_limit
 echo "memory_check: OK past 2^31 bytes"
 
 # Archives nested 32 levels deep, each just over 1 MiB: every level stays
@@ -92,8 +94,5 @@ if [ ! -f "$work/out/$(printf 'd/%.0s' $(seq 1 "$levels"))leaf.txt" ]; then
 fi
 rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 echo "unpacked $levels levels of nested archives ($nested_size bytes each at the top), peak RSS $rss_kib KiB"
-if [ "$rss_kib" -gt "$limit_kib" ]; then
-  echo "memory_check: FAIL: peak RSS $rss_kib KiB exceeds $limit_kib KiB" >&2
-  exit 1
-fi
+within_limit
 echo "memory_check: OK nested $levels levels deep"
