@@ -1,5 +1,7 @@
 #include "unpack/listing.h"
 
+#include <string>
+
 namespace {
 
 const char* Words(Failure failure) {
@@ -26,39 +28,31 @@ const char* Words(Failure failure) {
 
 }  // namespace
 
-void Listing::BeginEntry(const std::string& prefix, const std::string& name, uint64_t size) {
-    std::fprintf(out_, "%s%s %llu bytes", prefix.c_str(), name.c_str(), static_cast<unsigned long long>(size));
-    atLineStart_ = false;
+void Listing::Write(const std::string& text) {
+    (void)std::fwrite(text.data(), 1, text.size(), out_);
+    atLineStart_ = !text.empty() && text.back() == '\n';
 }
 
-void Listing::Expanded(uint64_t produced) {
-    std::fprintf(out_, " to %llu bytes", static_cast<unsigned long long>(produced));
-    atLineStart_ = false;
+void Listing::BeginEntry(const std::string& prefix, const std::string& name, uint64_t size) {
+    Write(prefix + name + " " + std::to_string(size) + " bytes");
 }
+
+void Listing::Expanded(uint64_t produced) { Write(" to " + std::to_string(produced) + " bytes"); }
 
 void Listing::InflateCode(int code) {
-    std::fprintf(out_, "%d\n", code);
-    atLineStart_ = true;
+    Write(std::to_string(code) + "\n");
     ++failures_;
 }
 
-void Listing::EndEntry() {
-    std::fputc('\n', out_);
-    atLineStart_ = true;
-}
+void Listing::EndEntry() { Write("\n"); }
 
-void Listing::StartErrorLine() {
-    if (!atLineStart_) std::fputc('\n', out_);
-    atLineStart_ = true;
+void Listing::ErrorLine(const std::string& words, const std::string& path) {
     ++failures_;
+    Write((atLineStart_ ? "error : " : "\nerror : ") + words + " " + path + "\n");
 }
 
-void Listing::Error(Failure failure, const std::string& path) {
-    StartErrorLine();
-    std::fprintf(out_, "error : %s %s\n", Words(failure), path.c_str());
-}
+void Listing::Error(Failure failure, const std::string& path) { ErrorLine(Words(failure), path); }
 
 void Listing::BadEntry(int number, const std::string& archivePath) {
-    StartErrorLine();
-    std::fprintf(out_, "error : bad entry %d in %s\n", number, archivePath.c_str());
+    ErrorLine("bad entry " + std::to_string(number) + " in", archivePath);
 }

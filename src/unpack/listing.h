@@ -60,7 +60,11 @@ public:
     uint64_t Failures() const { return failures_; }
 
 private:
-    void StartErrorLine();
+    // Prints text; every byte of the listing goes through here.  A line is
+    // open until text ending in a line break.
+    void Write(const std::string& text);
+    // "error : <words> <path>" on a line of its own, counted as a failure.
+    void ErrorLine(const std::string& words, const std::string& path);
 
     std::FILE* out_;
     bool atLineStart_ = true;
