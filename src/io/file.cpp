@@ -9,10 +9,19 @@ File::~File() { (void)Close(); }
 int File::Open(const std::string& path, Mode mode) {
     (void)Close();
     int64_t measured = 0;
-    int fd = mode == kRead ? plat::OpenForReading(path, &measured) : plat::OpenForOutput(path);
+    (void)mode;  // reading is the one way
+    int fd = plat::OpenForReading(path, &measured);
     if (fd < 0) return -1;
     fd_ = fd;
     length_ = measured;
+    return 0;
+}
+
+int File::Create(const plat::Folder& folder, const std::string& name) {
+    (void)Close();
+    int fd = plat::CreateFileIn(folder, name);
+    if (fd < 0) return -1;
+    fd_ = fd;
     return 0;
 }
 

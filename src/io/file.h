@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 class File {
 public:
-    // The two ways a file is opened: an archive for reading (others may read
-    // it, nobody may write it meanwhile), an output file created or emptied.
-    enum Mode { kRead, kCreate };
+    // How a file is opened by path: an archive for reading (others may read
+    // it, nobody may write it meanwhile).  Output files are made by Create.
+    enum Mode { kRead };
 
     File() = default;
     File(const File&) = delete;
@@ -21,6 +23,11 @@ public:
     // the position at 0 and the length measured; -1 on failure, leaving the
     // handle closed.
     int Open(const std::string& path, Mode mode);
+
+    // Closes any open file, then creates the file `name` in folder, new and
+    // empty, replacing a file there (see plat::CreateFileIn).  Returns 0 on
+    // success, -1 on failure, leaving the handle closed.
+    int Create(const plat::Folder& folder, const std::string& name);
 
     // Closes the file if one is open.  Returns 0, or -1 when closing
     // reported that written data may be lost.

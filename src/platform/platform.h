@@ -30,14 +30,7 @@ constexpr bool kWindowsPaths = false;
 // to the file's size, or -1 with errno set (a folder gives EISDIR).
 int OpenForReading(const std::string& path, int64_t* length);
 
-// Creates a file, or empties an existing one, for reading and writing in
-// binary mode; the file is empty and positioned at 0 afterwards.  Fails (-1,
-// errno set) when the path names a file that is open for reading through
-// OpenForReading, leaving that file untouched.  Until it is closed this is
-// the file an interrupt removes (see RemoveOutputOnInterrupt).
-int OpenForOutput(const std::string& path);
-
-// Closes a descriptor opened by one of the two functions above.  Returns 0,
+// Closes a descriptor opened by OpenForReading or CreateFileIn.  Returns 0,
 // or -1 when the system reports that the file's data may not have reached
 // it (the descriptor is closed all the same).
 int CloseFile(int fd);
@@ -69,18 +62,64 @@ uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len);
 // failure (ENOENT when a parent is missing).
 int MakeDir(const std::string& path);
 
-// True when path names an existing folder.
-bool IsFolder(const std::string& path);
+// ---- the output tree -------------------------------------------------------
+//
+// Below the destination nothing is created, written, renamed or removed
+// through a symbolic link (or, on Windows, any reparse point: a link, a
+// junction, a mount point): a name that is one is refused.  The walk goes
+// one folder at a time from the destination, each step taken from the
+// folder before it.
 
-// Removes a file; failures are the caller's to ignore.
-void RemoveFile(const std::string& path);
+// A folder of the output tree, held for working in it.  POSIX: an open
+// descriptor (fd), every name looked up in it without following a link, so
+// nothing swapped in along the way can redirect the walk.  Windows: its path
+// (path, empty or ending in a separator), each name checked for a reparse
+// point by its attributes before it is entered or created.
+struct Folder {
+    int fd = -1;
+    std::string path;
+};
 
-// Gives the file at `from` the name `to`, replacing whatever file has that
-// name.  Never touches a file that is open for reading through
-// OpenForReading, and never removes `from` itself when both names lead to
-// the same file (then it is only renamed).  Returns 0 on success, -1 when
-// the file keeps its old name.
-int ReplaceFile(const std::string& from, const std::string& to);
+// Opens the existing folder at path (empty: the working folder), links
+// followed: the user chose it.  Returns 0 with *folder set, -1 on error.
+int OpenFolder(const std::string& path, Folder* folder);
+
+// Opens the folder `name` in parent, making it first when it is missing and
+// create is set.  A link there, or anything but a folder, is refused.
+// Returns 0 with *folder set, -1 on error.
+int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Folder* folder);
+
+// Lets go of a folder opened by one of the two functions above.
+void CloseFolder(Folder& folder);
+
+// How many folders the output tree may hold open at once: enough to spare
+// the walk, few enough to leave descriptors for the archives and files.
+size_t FoldersHeldOpen();
+
+// Creates the file `name` in folder for reading and writing in binary mode,
+// empty.  A file already there is removed first and a new one made, never
+// written in place (it may be a hard link to a file elsewhere), unless it is
+// open for reading through OpenForReading: then this fails and leaves it.
+// A link or a folder there is refused.  Returns a descriptor, or -1 with
+// errno set.  Until it is closed this is the file an interrupt removes (see
+// RemoveOutputOnInterrupt); folder must stay open until then.
+int CreateFileIn(const Folder& folder, const std::string& name);
+
+// Gives the file `from` in folder the name `to`, replacing whatever file has
+// that name.  Never replaces a link or a file that is open for reading
+// through OpenForReading, and never removes `from` itself when both names
+// lead to the same file (then it is only renamed).  Returns 0 on success,
+// -1 when the file keeps its old name.
+int RenameIn(const Folder& folder, const std::string& from, const std::string& to);
+
+// Removes the file `name` in folder when it is a plain file that is not open
+// for reading; a link, a folder or anything else stays.  Failures are the
+// caller's to ignore.
+void RemoveFileIn(const Folder& folder, const std::string& name);
+
+// The longest path the system takes, in bytes, terminator excluded: an
+// output path longer than this is refused, as the system would refuse it.
+size_t MaxPathLength();
 
 // ---- start-up ------------------------------------------------------------
 

@@ -2,8 +2,13 @@
 //
 // POSIX has no sharing modes, so "deny writing to others" is kept here by
 // hand: every file opened for reading records its identity (device, inode)
-// until it is closed, and creating or replacing a file with one of those
+// until it is closed, and removing or replacing a file with one of those
 // identities is refused.  The records belong to this one run of the tool.
+//
+// The output tree is worked on through folder descriptors: every name is a
+// single component looked up in the folder before it with O_NOFOLLOW (or
+// AT_SYMLINK_NOFOLLOW), so a symbolic link below the destination is never
+// followed, whatever is swapped in meanwhile.
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -12,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,19 +53,20 @@ bool IsOpenForReading(const FileId& id) {
 FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
 
 // The output file an interrupt removes.  The signal handler reads this, so
-// it is plain memory set aside before any signal can come: the path is
-// copied into a fixed buffer (no path the system opens is longer), and the
-// state says whether the file named there is ours to remove.  While a file
-// is being opened a signal is only noted; it is acted on once the open has
-// succeeded or failed, so that the handler never removes a file it did not
-// create (the archive being read, say).
+// it is plain memory set aside before any signal can come: the file's folder
+// descriptor and its name, copied into a fixed buffer (no name the system
+// takes is longer), and the state says whether the file named there is ours
+// to remove.  While a file is being created a signal is only noted; it is
+// acted on once the creation has succeeded or failed, so that the handler
+// never removes a file it did not create (the archive being read, say).
 enum OutputState : int { kNoOutput, kOpeningOutput, kWritingOutput };
 
 struct InterruptState {
     volatile sig_atomic_t state;
     volatile sig_atomic_t pendingSignal;
     int fd;
-    char path[PATH_MAX];
+    int folderFd;
+    char name[PATH_MAX];
 };
 
 InterruptState interrupt;  // zero: no output file
@@ -69,7 +76,7 @@ constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 // Removes the output file being written, if any, then ends the process by
 // sig with its default action.  Async-signal-safe.
 [[noreturn]] void EndByInterrupt(int sig) {
-    if (interrupt.state == kWritingOutput) (void)unlink(interrupt.path);
+    if (interrupt.state == kWritingOutput) (void)unlinkat(interrupt.folderFd, interrupt.name, 0);
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
@@ -91,12 +98,13 @@ extern "C" void OnInterrupt(int sig) {
     EndByInterrupt(sig);
 }
 
-// Marks path as the file being opened for output.
-void BeginOutput(const std::string& path) {
+// Marks `name` in the folder folderFd as the file being created for output.
+void BeginOutput(int folderFd, const std::string& name) {
     interrupt.state = kNoOutput;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (path.size() >= sizeof interrupt.path) return;  // the system refuses such a path anyway
-    std::memcpy(interrupt.path, path.c_str(), path.size() + 1);
+    if (name.size() >= sizeof interrupt.name) return;  // the system refuses such a name anyway
+    std::memcpy(interrupt.name, name.c_str(), name.size() + 1);
+    interrupt.folderFd = folderFd;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     interrupt.state = kOpeningOutput;
 }
@@ -110,6 +118,51 @@ void EndOutputOpening(int fd) {
     interrupt.state = fd >= 0 ? kWritingOutput : kNoOutput;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     if (interrupt.pendingSignal != 0) EndByInterrupt(interrupt.pendingSignal);
+}
+
+// Folders are held to look names up in, never read: where the system has a
+// descriptor for just that, it needs no read permission on the folder.
+#if defined(O_PATH)
+constexpr int kFolderAccess = O_PATH;
+#elif defined(O_SEARCH)
+constexpr int kFolderAccess = O_SEARCH;
+#else
+constexpr int kFolderAccess = O_RDONLY;
+#endif
+
+// Opens the folder `name` in the folder dirFd, refusing a link.  Returns a
+// descriptor, or -1 with errno set.
+int OpenFolderAt(int dirFd, const std::string& name) {
+    int fd;
+    do {
+        fd = openat(dirFd, name.c_str(), kFolderAccess | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Creates `name` in dirFd, new and empty; O_EXCL fails on anything already
+// there, a link included, without following it.  Returns a descriptor, or
+// -1 with errno set (EEXIST: something is there).
+int CreateNewAt(int dirFd, const std::string& name) {
+    int fd;
+    do {
+        fd = openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Removes what is at `name` in dirFd so that a new file can take its place:
+// a link, a folder or a file open for reading stays.  Returns 0, or -1 with
+// errno set.
+int RemoveToReplace(int dirFd, const std::string& name) {
+    struct stat st;
+    if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+    int err = S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : IsOpenForReading(IdOf(st)) ? EACCES : 0;
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return unlinkat(dirFd, name.c_str(), 0);
 }
 
 }  // namespace
@@ -131,51 +184,6 @@ int OpenForReading(const std::string& path, int64_t* length) {
     }
     OpenReaders().push_back(OpenReader{fd, IdOf(st)});
     *length = static_cast<int64_t>(st.st_size);
-    return fd;
-}
-
-int OpenForOutput(const std::string& path) {
-    // Most output files are new: a file this call creates is empty and can
-    // be no archive being read.
-    BeginOutput(path);
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0 || errno != EEXIST) {
-        int err = errno;
-        EndOutputOpening(fd);
-        errno = err;
-        return fd;
-    }
-    // An existing file is opened without O_TRUNC first: it may be one that
-    // is being read.  Only a file that holds data is truncated: on some file
-    // systems truncating a file makes its close() start writing it back at
-    // once.
-    do {
-        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        int err = errno;
-        EndOutputOpening(-1);
-        errno = err;
-        return -1;
-    }
-    struct stat st;
-    int err = 0;
-    if (fstat(fd, &st) != 0)
-        err = errno;
-    else if (IsOpenForReading(IdOf(st)))
-        err = EACCES;
-    else if (st.st_size != 0 && ftruncate(fd, 0) != 0)
-        err = errno;
-    if (err != 0) {
-        close(fd);
-        EndOutputOpening(-1);
-        errno = err;
-        return -1;
-    }
-    EndOutputOpening(fd);
     return fd;
 }
 
@@ -225,20 +233,72 @@ uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {
 
 int MakeDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }
 
-bool IsFolder(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+int OpenFolder(const std::string& path, Folder* folder) {
+    int fd;
+    do {
+        fd = open(path.empty() ? "." : path.c_str(), kFolderAccess | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    folder->fd = fd;
+    return 0;
 }
 
-void RemoveFile(const std::string& path) { (void)remove(path.c_str()); }
+int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Folder* folder) {
+    int fd = OpenFolderAt(parent.fd, name);
+    if (fd < 0 && errno == ENOENT && create) {
+        // mkdirat makes no folder through a link either: a dangling one is
+        // "already there".
+        if (mkdirat(parent.fd, name.c_str(), 0777) != 0 && errno != EEXIST) return -1;
+        fd = OpenFolderAt(parent.fd, name);
+    }
+    if (fd < 0) return -1;
+    folder->fd = fd;
+    return 0;
+}
 
-int ReplaceFile(const std::string& from, const std::string& to) {
+void CloseFolder(Folder& folder) {
+    if (folder.fd >= 0) (void)close(folder.fd);
+    folder.fd = -1;
+}
+
+size_t FoldersHeldOpen() {
+    // Half the descriptors this process may open, within reason.
+    constexpr rlim_t kFewest = 8, kMost = 512;
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return kFewest;
+    return static_cast<size_t>(std::max(kFewest, std::min(kMost, limit.rlim_cur / 2)));
+}
+
+int CreateFileIn(const Folder& folder, const std::string& name) {
+    // Most output files are new: one call creates them.
+    BeginOutput(folder.fd, name);
+    int fd = CreateNewAt(folder.fd, name);
+    if (fd < 0 && errno == EEXIST && RemoveToReplace(folder.fd, name) == 0) fd = CreateNewAt(folder.fd, name);
+    int err = errno;
+    EndOutputOpening(fd);
+    errno = err;
+    return fd;
+}
+
+int RenameIn(const Folder& folder, const std::string& from, const std::string& to) {
     struct stat st;
-    if (stat(to.c_str(), &st) == 0 && IsOpenForReading(IdOf(st))) return -1;
-    // rename(2) replaces the target atomically, and does nothing when both
+    if (fstatat(folder.fd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (S_ISLNK(st.st_mode) || IsOpenForReading(IdOf(st))))
+        return -1;
+    // renameat(2) replaces the target atomically, and does nothing when both
     // names are links to one file, so the source is never lost.
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+    return renameat(folder.fd, from.c_str(), folder.fd, to.c_str()) == 0 ? 0 : -1;
 }
+
+void RemoveFileIn(const Folder& folder, const std::string& name) {
+    struct stat st;
+    if (fstatat(folder.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        IsOpenForReading(IdOf(st)))
+        return;
+    (void)unlinkat(folder.fd, name.c_str(), 0);
+}
+
+size_t MaxPathLength() { return PATH_MAX - 1; }
 
 void RemoveOutputOnInterrupt() {
     struct sigaction on;

@@ -6,12 +6,14 @@
 // Names are handed to the system as the archive's bytes, which it reads in
 // the ANSI code page (932 on a Japanese system), and searched in the
 // runtime's multibyte code page, the same one.
+//
+// Below the destination no reparse point (a symbolic link, a junction, a
+// mount point) is entered, created over, renamed over or removed: each name
+// is checked by its attributes before the step, and files are created with
+// FILE_FLAG_OPEN_REPARSE_POINT, so that a link is never followed.
 #include "platform/platform_config.h"
 
 #include <windows.h>
-
-// <windows.h> maps these to its own A/W functions; the names here are ours.
-#undef ReplaceFile
 
 #include <direct.h>
 #include <fcntl.h>
@@ -91,12 +93,38 @@ int OpenForReading(const std::string& path, int64_t* length) {
     return fd;
 }
 
-int OpenForOutput(const std::string& path) {
+namespace {
+
+// True when the name at path is a reparse point: the output tree never goes
+// through one.
+bool IsReparsePoint(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Makes way for a new file at path: an existing file is removed (never
+// written in place; an archive being read refuses the removal through its
+// sharing mode), a reparse point or a folder is refused.  Returns 0, or -1.
+int RemoveToReplace(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if (IsReparsePoint(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
+    return DeleteFileA(path.c_str()) ? 0 : -1;
+}
+
+// Creates a new file at path, failing on anything already there; a link
+// there is never followed.  Reading and deleting stay open to others,
+// writing does not.  Returns the handle, or INVALID_HANDLE_VALUE.
+HANDLE CreateNew(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+}  // namespace
+
+int CreateFileIn(const Folder& folder, const std::string& name) {
     InterruptLock guard;
-    // Reading and deleting stay open to others, writing does not; an archive
-    // being read (opened denying writes) makes this fail.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string path = folder.path + name;
+    HANDLE h = RemoveToReplace(path) == 0 ? CreateNew(path) : INVALID_HANDLE_VALUE;
     if (h == INVALID_HANDLE_VALUE) {
         errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
         return -1;
@@ -140,20 +168,59 @@ int MakeDir(const std::string& path) {
     return errno;
 }
 
-bool IsFolder(const std::string& path) {
+namespace {
+
+// True when path names a folder that is no reparse point.
+bool IsPlainFolder(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           !IsReparsePoint(attributes);
 }
 
-void RemoveFile(const std::string& path) { (void)std::remove(path.c_str()); }
+}  // namespace
 
-int ReplaceFile(const std::string& from, const std::string& to) {
+int OpenFolder(const std::string& path, Folder* folder) {
+    // The destination may be a link: only its being a folder counts.
+    DWORD attributes = GetFileAttributesA(path.empty() ? "." : path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return -1;
+    folder->path = path;
+    return 0;
+}
+
+int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Folder* folder) {
+    const std::string path = parent.path + name;
+    if (create && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) (void)_mkdir(path.c_str());
+    if (!IsPlainFolder(path)) return -1;
+    folder->path = path + "\\";
+    return 0;
+}
+
+void CloseFolder(Folder& folder) { folder.path.clear(); }
+
+// Folders are held by path: holding one costs no system handle.
+size_t FoldersHeldOpen() { return 4096; }
+
+int RenameIn(const Folder& folder, const std::string& from, const std::string& to) {
     // One step: the file at `to` is replaced only when `from` takes its
     // place, so a failed rename loses nothing.  Names that differ in case
     // only (one file) are renamed in place.  An archive being read survives:
     // its sharing mode denies the deletion that replacing it needs.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+    const std::string target = folder.path + to;
+    if (IsReparsePoint(GetFileAttributesA(target.c_str()))) return -1;
+    return MoveFileExA((folder.path + from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
+
+void RemoveFileIn(const Folder& folder, const std::string& name) {
+    const std::string path = folder.path + name;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsReparsePoint(attributes) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return;
+    (void)DeleteFileA(path.c_str());
+}
+
+// The longest path Windows takes with the "\\?\" prefix.
+size_t MaxPathLength() { return 32767; }
 
 void RemoveOutputOnInterrupt() {
     if (interrupt.installed) return;

@@ -1,6 +1,7 @@
 // Writing one entry's output file: a stored entry copied, a gzip member
-// expanded.  A file whose writing fails is removed; the failure is reported
-// to the listing.
+// expanded, every byte charged to the run's output budget.  A file whose
+// writing fails is removed; the failure is reported to the listing.  A file
+// or a write the budget has no room for stops the whole run.
 #pragma once
 
 #include <cstdint>

@@ -22,6 +22,7 @@ const char* Words(Failure failure) {
         case Failure::kNestedIntoItself: return "cannot unpack nested archive into itself";
         case Failure::kTooManyNested: return "too many nested archives";
         case Failure::kTooManyEntries: return "too many entries";
+        case Failure::kTooMuchOutput: return "too much output";
     }
     return "failure";
 }

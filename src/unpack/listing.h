@@ -26,6 +26,7 @@ enum class Failure {
     kNestedIntoItself,    // a nested archive's path
     kTooManyNested,       // a nested archive's path
     kTooManyEntries,      // the archive
+    kTooMuchOutput,       // the archive given
 };
 
 class Listing {

@@ -21,6 +21,43 @@ constexpr int kMaxNestingDepth = 32;  // levels below the archive given
 struct RunLimits {
     uint64_t nestedArchives = 65536;  // nested archives opened for unpacking
     uint64_t entries = 4194304;       // entries walked, every level counted
+    // Bytes put into output files: this many per byte of the archive given
+    // (four times deflate's greatest ratio, 1,032:1), plus outputAllowance.
+    uint64_t outputPerArchiveByte = 4128;
+    uint64_t outputAllowance = uint64_t{64} << 20;
+};
+
+// The bytes one run may put into output files.  Deflate alone expands at
+// most 1,032 times; only entries sharing their data and nesting multiply
+// output beyond that, so a limit of a few times that ratio over the
+// archive's size stops such bombs and no honest archive comes near it.  It
+// counts bytes whoever writes them, one file after another: a file counts as
+// at least kLeastPerFile bytes (the file system's own cost of a small file),
+// and a stretch of a file written again (a member expanded a second time)
+// counts once.
+class OutputBudget {
+public:
+    static constexpr uint64_t kLeastPerFile = 4096;
+
+    // The limit: perByte times archiveSize, plus allowance.
+    void SetLimit(uint64_t archiveSize, uint64_t perByte, uint64_t allowance);
+
+    // Begins a new file, charging its least count.  Returns 0, or -1 when
+    // that would pass the limit (nothing is charged then).
+    int BeginFile();
+
+    // Takes back what the file begun last was charged: it was never made.
+    void CancelFile();
+
+    // The file begun last now reaches `end` bytes; what lies below the
+    // furthest end it reached before is paid for.  Returns 0, or -1 when the
+    // new bytes would pass the limit (nothing is charged then).
+    int Reach(uint64_t end);
+
+private:
+    uint64_t limit_ = UINT64_MAX;
+    uint64_t spent_ = 0;
+    uint64_t fileCharged_ = 0;  // the file begun last: how far it is paid for
 };
 
 // What the command line chose, the same for every archive of one run.
@@ -45,6 +82,8 @@ struct Run {
     OutputTree tree;               // the destination, and the folders made in it
     uint64_t nestedArchives = 0;   // spent of the budgets
     uint64_t entries = 0;
+    OutputBudget output;
+    std::string topArchive;        // the archive given, as error lines print it
     bool stopped = false;          // the run ran out of budget: every walk returns
     std::vector<const Archive*> open;  // the archives being unpacked, outermost first
     HeapBuffer buffer;             // the entries' bytes pass through it, at every level

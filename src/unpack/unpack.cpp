@@ -160,6 +160,11 @@ void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, i
         run.listing.Error(Failure::kContainsItself, path);
         return;
     }
+    // The output budget follows from the size of the archive given.
+    if (depth == 0) {
+        const RunLimits& limits = run.options.limits;
+        run.output.SetLimit(archive.Length(), limits.outputPerArchiveByte, limits.outputAllowance);
+    }
     OpenArchiveEntry listed(run, archive);
     Level level{run, archive, path, prefix, depth};
     WalkEntries(level);
@@ -170,6 +175,7 @@ void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, i
 void UnpackArchive(const std::string& archivePath, const std::string& destDir, const RunOptions& options,
                    Listing& listing) {
     Run run(options, destDir, listing);
+    run.topArchive = archivePath;
     if (run.buffer.Allocate(kBufferSize) != 0) {
         listing.Error(Failure::kOutOfMemory, archivePath);
         return;

@@ -11,6 +11,7 @@
 #include "io/entry_reader.h"
 #include "io/file.h"
 #include "io/heap_buffer.h"
+#include "platform/platform.h"
 #include "tool_runner.h"
 
 namespace {
@@ -25,10 +26,19 @@ void ExpectClosed(const File& f) {
     EXPECT_EQ(f.Length(), 0);
 }
 
-// True when the file could be created over, i.e. no reader holds it.
-bool Writable(const std::string& path) {
+// The folder at path, open for creating files in it.
+struct HeldFolder {
+    explicit HeldFolder(const std::string& path) { EXPECT_EQ(plat::OpenFolder(path, &folder), 0); }
+    ~HeldFolder() { plat::CloseFolder(folder); }
+    plat::Folder folder;
+};
+
+// True when the file `name` in dir could be created over, i.e. no reader
+// holds it.
+bool Writable(const std::string& dir, const std::string& name) {
+    HeldFolder in(dir);
     File out;
-    return out.Open(path, File::kCreate) == 0;
+    return out.Create(in.folder, name) == 0;
 }
 
 TEST(File, FailedOpensLeaveTheHandleClosed) {
@@ -38,7 +48,9 @@ TEST(File, FailedOpensLeaveTheHandleClosed) {
     ExpectClosed(f);
     EXPECT_EQ(f.Open(tmp.path, File::kRead), -1);  // a folder is not a file
     ExpectClosed(f);
-    EXPECT_EQ(f.Open(tmp.path + "/no/such/dir/x", File::kCreate), -1);
+    HeldFolder in(tmp.path);
+    EXPECT_EQ(f.Create(in.folder, "first"), 0);
+    EXPECT_EQ(f.Create(in.folder, "no/such/x"), -1);  // the first file is closed all the same
     ExpectClosed(f);
 }
 
@@ -64,8 +76,9 @@ TEST(File, CreateAndEmptyDropEarlierBytes) {
     const std::string path = tmp.path + "/old";
     testdat::WriteFile(path, testdat::ToBytes("old contents"));
     {
+        HeldFolder in(tmp.path);
         File f;
-        ASSERT_EQ(f.Open(path, File::kCreate), 0);
+        ASSERT_EQ(f.Create(in.folder, "old"), 0);
         EXPECT_EQ(f.Length(), 0);
         EXPECT_EQ(f.Write("new", 3), 0);
         char buf[4] = {};
@@ -84,25 +97,25 @@ TEST(File, OpeningAgainReleasesTheFirstFileEvenOnFailure) {
     testdat::WriteFile(b, testdat::ToBytes("bb"));
     File f;
     ASSERT_EQ(f.Open(a, File::kRead), 0);
-    EXPECT_FALSE(Writable(a));
+    EXPECT_FALSE(Writable(tmp.path, "a"));
     ASSERT_EQ(f.Open(b, File::kRead), 0);
     EXPECT_EQ(f.Length(), 2);
-    EXPECT_TRUE(Writable(a));
-    EXPECT_FALSE(Writable(b));
+    EXPECT_TRUE(Writable(tmp.path, "a"));
+    EXPECT_FALSE(Writable(tmp.path, "b"));
 
     EXPECT_EQ(f.Open(tmp.path + "/missing", File::kRead), -1);
     ExpectClosed(f);
-    EXPECT_TRUE(Writable(b));
+    EXPECT_TRUE(Writable(tmp.path, "b"));
 
     ASSERT_EQ(f.Open(a, File::kRead), 0);
     f.Close();
     ExpectClosed(f);
-    EXPECT_TRUE(Writable(a));
+    EXPECT_TRUE(Writable(tmp.path, "a"));
     {
         File scoped;
         ASSERT_EQ(scoped.Open(a, File::kRead), 0);
     }
-    EXPECT_TRUE(Writable(a));  // the destructor closed it
+    EXPECT_TRUE(Writable(tmp.path, "a"));  // the destructor closed it
 }
 
 // An archive that shrinks while it is read gives a read failure, never

@@ -1,10 +1,13 @@
-// The POSIX side of the platform layer: option syntax, and the refusal to
-// overwrite a file that is being read.
+// The POSIX side of the platform layer: option syntax, and the steps of the
+// output tree: no link followed, no file that is being read touched.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <functional>
 #include <string>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,60 +35,82 @@ TEST(PlatformPosix, OptionsStartWithADash) {
 }
 
 
-TEST(PlatformPosix, OutputRefusedForAFileBeingReadUnderAnyName) {
+// Creating, renaming and removing in a folder of the output tree never go
+// through a symbolic link, and never touch a file that is being read, under
+// any of its names.  Hard links are names of their own: replacing one leaves
+// the file it shared.
+TEST(PlatformPosix, OutputTreeStepsNeverFollowLinksNorTouchFilesBeingRead) {
     TempDir tmp;
-    const std::string file = tmp.path + "/arc", hard = tmp.path + "/hard", soft = tmp.path + "/soft";
-    testdat::WriteFile(file, testdat::ToBytes("keep"));
-    ASSERT_EQ(link(file.c_str(), hard.c_str()), 0);
-    ASSERT_EQ(symlink(file.c_str(), soft.c_str()), 0);
+    const std::string out = tmp.path + "/out/", outside = tmp.path + "/outside/";
+    ASSERT_EQ(mkdir(out.c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(outside.c_str(), 0777), 0);
+    ASSERT_EQ(mkdir((outside + "dir").c_str(), 0777), 0);
+    testdat::WriteFile(outside + "victim", testdat::ToBytes("victim"));
+    testdat::WriteFile(out + "arc", testdat::ToBytes("archive"));
+    testdat::WriteFile(out + "old", testdat::ToBytes("old"));
+    ASSERT_EQ(link((out + "arc").c_str(), (out + "arc2").c_str()), 0);
+    ASSERT_EQ(link((outside + "victim").c_str(), (out + "hard").c_str()), 0);
+    ASSERT_EQ(link((out + "old").c_str(), (out + "old2").c_str()), 0);
+    ASSERT_EQ(symlink("../outside/victim", (out + "flink").c_str()), 0);
+    ASSERT_EQ(symlink("../outside/dir", (out + "dlink").c_str()), 0);
+    ASSERT_EQ(symlink("../outside/none", (out + "dangling").c_str()), 0);
 
     int64_t length = 0;
-    int first = plat::OpenForReading(hard, &length);
-    int second = plat::OpenForReading(file, &length);
-    ASSERT_GE(first, 0);
-    ASSERT_GE(second, 0);
-    for (const std::string& name : {file, hard, soft, tmp.path + "/./arc"})
-        EXPECT_EQ(plat::OpenForOutput(name), -1) << name;
-    EXPECT_EQ(Contents(file), "keep");
-
-    plat::CloseFile(first);  // still held by the second reader
-    EXPECT_EQ(plat::OpenForOutput(soft), -1);
-    EXPECT_EQ(Contents(file), "keep");
-
-    plat::CloseFile(second);
-    int out = plat::OpenForOutput(soft);
-    ASSERT_GE(out, 0);
-    plat::CloseFile(out);
-    EXPECT_EQ(Contents(file), "");
-}
-
-TEST(PlatformPosix, ReplaceFileSparesAFileBeingRead) {
-    TempDir tmp;
-    const std::string from = tmp.path + "/new", to = tmp.path + "/arc";
-    testdat::WriteFile(from, testdat::ToBytes("N"));
-    testdat::WriteFile(to, testdat::ToBytes("archive"));
-
-    int64_t length = 0;
-    int reader = plat::OpenForReading(to, &length);
-    EXPECT_EQ(length, 7);
+    const int reader = plat::OpenForReading(out + "arc2", &length);
     ASSERT_GE(reader, 0);
-    EXPECT_EQ(plat::ReplaceFile(from, to), -1);
-    EXPECT_EQ(Contents(to), "archive");
-    EXPECT_EQ(Contents(from), "N");
+    plat::Folder folder, sub;
+    ASSERT_EQ(plat::OpenFolder(out, &folder), 0);
+    auto create = [&](const char* name) {
+        int fd = plat::CreateFileIn(folder, name);
+        return fd < 0 ? -1 : plat::CloseFile(fd);
+    };
+    auto enter = [&](const char* name) {
+        int result = plat::OpenSubfolder(folder, name, true, &sub);
+        plat::CloseFolder(sub);
+        return result;
+    };
+    auto remove = [&](const char* name) {
+        plat::RemoveFileIn(folder, name);
+        return access((out + name).c_str(), F_OK) == 0 || errno != ENOENT ? -1 : 0;
+    };
+    struct Case {
+        const char* what;
+        std::function<int()> step;
+        int result;
+    };
+    const Case cases[] = {
+        {"create over the file being read", [&] { return create("arc"); }, -1},
+        {"create over another name of it", [&] { return create("arc2"); }, -1},
+        {"create over a link to a file", [&] { return create("flink"); }, -1},
+        {"create over a link to a folder", [&] { return create("dlink"); }, -1},
+        {"create over a dangling link", [&] { return create("dangling"); }, -1},
+        {"create over a hard link", [&] { return create("hard"); }, 0},
+        {"enter a link to a folder", [&] { return enter("dlink"); }, -1},
+        {"enter a dangling link", [&] { return enter("dangling"); }, -1},
+        {"rename over a link", [&] { return plat::RenameIn(folder, "old", "flink"); }, -1},
+        {"rename over the file being read", [&] { return plat::RenameIn(folder, "old", "arc"); }, -1},
+        {"rename between two names of one file", [&] { return plat::RenameIn(folder, "old", "old2"); }, 0},
+        {"remove a link", [&] { return remove("flink"); }, -1},
+        {"remove the file being read", [&] { return remove("arc"); }, -1},
+        {"remove a link to a folder", [&] { return remove("dlink"); }, -1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.step(), c.result) << c.what;
 
-    plat::CloseFile(reader);
-    EXPECT_EQ(plat::ReplaceFile(from, to), 0);
-    EXPECT_EQ(Contents(to), "N");
-    EXPECT_NE(access(from.c_str(), F_OK), 0);
-}
+    EXPECT_EQ(Contents(outside + "victim"), "victim");
+    EXPECT_EQ(Contents(out + "hard"), "");
+    EXPECT_EQ(Contents(out + "arc"), "archive");
+    EXPECT_EQ(Contents(out + "old2"), "old");
+    EXPECT_EQ(testdat::Tree(outside).size(), 2u);  // dir/ and victim
+    for (const char* name : {"flink", "dlink", "dangling"}) {
+        struct stat st;
+        EXPECT_TRUE(lstat((out + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << name;
+    }
 
-TEST(PlatformPosix, ReplaceFileBetweenTwoLinksKeepsTheFile) {
-    TempDir tmp;
-    const std::string a = tmp.path + "/a", b = tmp.path + "/b";
-    testdat::WriteFile(a, testdat::ToBytes("only copy"));
-    ASSERT_EQ(link(a.c_str(), b.c_str()), 0);
-    EXPECT_EQ(plat::ReplaceFile(a, b), 0);
-    EXPECT_EQ(Contents(b), "only copy");
+    plat::CloseFile(reader);  // no longer being read: it can be replaced
+    EXPECT_EQ(create("arc"), 0);
+    EXPECT_EQ(Contents(out + "arc"), "");
+    EXPECT_EQ(Contents(out + "arc2"), "archive");
+    plat::CloseFolder(folder);
 }
 
 #endif  // _WIN32
