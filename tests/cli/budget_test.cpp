@@ -1,6 +1,8 @@
-// Whole-program tests: the budgets of one run (nested archives, entries) and
-// the nesting bombs they stop.
+// Whole-program tests: the budgets of one run (nested archives, entries,
+// output bytes) and the bombs they stop.
 #include <unistd.h>
+
+#include <optional>
 
 #include "cli_fixture.h"
 
@@ -132,6 +134,124 @@ TEST_F(Budgets, EntriesPerRun) {
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65 + 64 * records + 63 + 1);
     EXPECT_EQ(Tree(Path("tool/o")), (TreeMap{{"a.dat", ToString(inner)}}));
+}
+
+// The output budget of a run on an archive of `size` bytes.
+uint64_t OutputLimit(uint64_t size) { return 4128 * size + (uint64_t{64} << 20); }
+
+using Sizes = std::map<std::string, uint64_t>;
+
+// Every file under dir and its size.
+Sizes FileSizes(const std::string& dir) {
+    Sizes sizes;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(dir))
+        if (item.is_regular_file()) sizes[std::filesystem::relative(item.path(), dir).generic_string()] = item.file_size();
+    return sizes;
+}
+
+// An archive whose output ends `excess` bytes past its budget: k entries
+// "z" sharing one gzip member of 8 MiB of zeros (its trailer right or
+// wrong), then "fill", a stored entry of the archive's own bytes from its
+// second on, as long as it takes to reach the budget with what follows, and
+// "empty", when asked for, which counts as 4,096 bytes.  Padding after the
+// data sets the archive's size, and so its budget.  *listing gets the lines
+// of a run that stays within it, zPath being where "z" goes.
+Bytes SharedMember(int k, uint64_t excess, bool empty, bool rightTrailer, const std::string& zPath, uint32_t* fillSize,
+                   std::string* listing) {
+    constexpr uint32_t kExpanded = 8 << 20;
+    Bytes member = Gzip(Bytes(kExpanded, 0));
+    if (!rightTrailer) member[member.size() - 8] ^= 1;
+    Archive a = Repeated("z", member, static_cast<size_t>(k));
+    a.entries.push_back(Named("fill", Bytes{}));
+    if (empty) a.entries.push_back(Named("empty", Bytes{}));
+    const uint32_t at = static_cast<uint32_t>(a.BuildHead().size());
+    for (size_t i = 1; i < a.entries.size(); ++i) a.entries[i].offset = i < static_cast<size_t>(k) ? at : 1;
+    const uint64_t base = a.Build().size();
+    const uint64_t taken = uint64_t{kExpanded} * static_cast<uint64_t>(k) + (empty ? 4096 : 0);
+    const int64_t short0 = static_cast<int64_t>(OutputLimit(base) + excess - taken);
+    const uint64_t padding = short0 >= 4096 ? 0 : (static_cast<uint64_t>(4096 - short0) + 4127) / 4128;
+    *fillSize = static_cast<uint32_t>(OutputLimit(base + padding) + excess - taken);
+    EXPECT_LT(*fillSize, base + padding);  // the fill lies inside the archive
+    a.entries[static_cast<size_t>(k)].size = *fillSize;
+    a.fileSize = static_cast<uint32_t>(base + padding);
+    Bytes bytes = a.Build();
+    bytes.resize(base + padding, 0);
+    listing->clear();
+    for (int i = 0; i < k; ++i) {
+        *listing += "z " + N(member.size()) + " bytes to " + N(kExpanded) + " bytes\n";
+        if (!rightTrailer) *listing += "error : bad gzip checksum " + zPath + "\n";
+    }
+    *listing += "fill " + N(*fillSize) + " bytes\n";
+    if (empty) *listing += "empty 0 bytes\n";
+    return bytes;
+}
+
+// Bytes put into output files are counted as they are written, each file as
+// at least 4,096 bytes and a stretch written twice once; they may reach
+// 4,128 times the archive's size plus 64 MiB.  The file or the write that
+// would pass that fails, its file is removed, and the whole run stops,
+// keeping the nested files on the way.
+TEST_F(Budgets, OutputPerRun) {
+    struct Case {
+        std::string what;
+        Bytes archive;
+        std::string tail;   // the end of the listing
+        size_t lines;       // the listing's count of lines, where tail is not all of it
+        int status;
+        std::optional<Sizes> files;  // the output tree, where checked
+        std::string kept;   // a nested file that must be kept
+    };
+    std::vector<Case> cases;
+    uint32_t fill = 0;
+    std::string listing;
+    const std::string tooMuch = "error : too much output " + Dat() + "\n";
+    const uint64_t z = 8 << 20;
+    const std::string zPath = Printed(Path("out/z"));
+
+    Bytes bytes = SharedMember(13, 0, true, true, zPath, &fill, &listing);
+    cases.push_back({"at the budget", bytes, listing, 0, 0, {{{"z", z}, {"fill", fill}, {"empty", 0}}}, ""});
+    bytes = SharedMember(13, 1, true, true, zPath, &fill, &listing);
+    cases.push_back({"an empty file past it", bytes, listing + tooMuch, 0, 1, {{{"z", z}, {"fill", fill}}}, ""});
+    bytes = SharedMember(13, 1, false, true, zPath, &fill, &listing);
+    cases.push_back({"a write past it", bytes, listing + tooMuch, 0, 1, {{{"z", z}}}, ""});
+    bytes = SharedMember(13, 0, true, false, zPath, &fill, &listing);
+    cases.push_back({"members expanded twice", bytes, listing, 0, 1, {{{"z", z}, {"fill", fill}, {"empty", 0}}}, ""});
+
+    // 1,000 entries share one member of 100 MiB of zeros: all of them would
+    // write 100 GB.
+    const uint64_t big = 100 << 20;
+    const Bytes member = Gzip(Bytes(big, 0));
+    bytes = Repeated("z", member, 1000).Build();
+    const uint64_t fit = OutputLimit(bytes.size()) / big;
+    cases.push_back({"shared member bomb", bytes, "z " + N(member.size()) + " bytes\n" + tooMuch, fit + 2, 1,
+                     Sizes{}, ""});
+
+    // 33 nested levels, each holding its child twice: 2^33 small files, each
+    // counted as 4,096 bytes.  Short names keep the paths short.  (The same
+    // code as on POSIX: its 18,000 files take too long under the emulator.)
+    Bytes child = ToBytes("leaf");
+    for (int level = 0; level < 33; ++level) child = Repeated("a.d", child, 2).Build();
+    if (!WindowsTool())
+        cases.push_back({"nesting bomb", child, tooMuch, OutputLimit(child.size()) / 4096 + 2, 1, std::nullopt, "a.d"});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(Path("out"));
+        RunResult r = UnpackBytes(c.archive);
+        EXPECT_EQ(r.status, c.status);
+        const std::string tail = Lines(c.tail);
+        ASSERT_GE(r.out.size(), tail.size()) << r.out;
+        EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
+        if (c.lines != 0) {
+            EXPECT_EQ(static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n')), c.lines);
+        }
+        if (c.files) {
+            EXPECT_EQ(Exists("out") ? FileSizes(Path("out")) : Sizes{}, *c.files);
+        }
+        if (!c.kept.empty()) {
+            EXPECT_TRUE(Exists("out/" + c.kept));
+        }
+    }
 }
 
 }  // namespace

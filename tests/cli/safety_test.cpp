@@ -140,5 +140,82 @@ TEST_F(Safety, WriteFailureRemovesThePartialFile) {
     EXPECT_EQ(Out(), (TreeMap{{"after.txt", "ok"}}));
 }
 
+// Links left in the destination by another program or user: nothing is
+// created, written, renamed or removed through one, and the link and what it
+// leads to stay as they were.  A hard link is a name of the destination's
+// own: it is replaced, the file it shared stays.  The destination itself and
+// the folders above it may be links: the user chose them.
+TEST_F(Safety, LinksInTheDestinationAreNeverFollowed) {
+    namespace fs = std::filesystem;
+    Archive nested;
+    nested.entries.push_back(Named("e.txt", "E"));
+    const Bytes nestedBytes = nested.Build();
+    struct Case {
+        std::string what;
+        std::vector<std::pair<std::string, std::string>> links;  // where -> what it leads to ("=x": a hard link to x)
+        std::vector<Entry> entries;
+        std::string dest;
+        std::string listing;  // "{path}": path below the destination, as error lines print it
+        int status;
+        TreeMap out;  // the tree of out, the links taken away
+    };
+    const std::string victim = "victim";
+    const Case cases[] = {
+        {"a link to a file at the output path", {{"out/x.txt", "../victim"}}, {Named("x.txt", "new"), Named("ok", "2")},
+         "out", "x.txt 3 bytes\nerror : cannot create {x.txt}\nok 1 bytes\n", 1, {{"ok", "2"}}},
+        {"a dangling link at the output path", {{"out/x.txt", "../missing"}}, {Named("x.txt", "new")},
+         "out", "x.txt 3 bytes\nerror : cannot create {x.txt}\n", 1, {}},
+        {"a link to a folder on the way", {{"out/d", "../elsewhere"}}, {Named("d/y.txt", "y")},
+         "out", "d/y.txt 1 bytes\nerror : cannot create {d/y.txt}\n", 1, {}},
+        {"a link deeper on the way", {{"out/a/b", "../../elsewhere"}}, {Named("a/b/c/y.txt", "y")},
+         "out", "a/b/c/y.txt 1 bytes\nerror : cannot create {a/b/c/y.txt}\n", 1, {{"a/", ""}}},
+        {"a nested archive's folder", {{"out/n", "../elsewhere"}}, {Named("n.dat", nestedBytes)},
+         "out", "n.dat " + N(nestedBytes.size()) + " bytes\nn/e.txt 1 bytes\nerror : cannot create {n/e.txt}\n", 1,
+         {{"n.dat", ToString(nestedBytes)}}},
+        {"a GIM image's new name", {{"out/t.gim", "../victim"}}, {Named("t.bin", "MIG.data")},
+         "out", "t.bin 8 bytes\n", 0, {{"t.bin", "MIG.data"}}},
+        {"a hard link at the output path", {{"out/h.txt", "=victim"}}, {Named("h.txt", "new")},
+         "out", "h.txt 3 bytes\n", 0, {{"h.txt", "new"}}},
+        {"the destination and a folder above it", {{"up", "elsewhere"}, {"elsewhere/dest", "../out"}},
+         {Named("a/y.txt", "y")}, "up/dest", "a/y.txt 1 bytes\n", 0, {{"a/", ""}, {"a/y.txt", "y"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The emulator shows a link to a file (or to nothing) as the file
+        // itself, no reparse point: there is nothing to tell it by.
+        if (WindowsTool() && c.links[0].second.find("victim") != std::string::npos) continue;
+        for (const char* made : {"out", "elsewhere", "up", "victim", "missing"}) RemoveTree(Path(made));
+        fs::create_directories(Path("out"));
+        fs::create_directories(Path("elsewhere"));
+        WriteFile(Path("victim"), ToBytes(victim));
+        for (const auto& link : c.links) {
+            fs::create_directories(fs::path(Path(link.first)).parent_path());
+            if (link.second[0] == '=')
+                fs::create_hard_link(Path(link.second.substr(1)), Path(link.first));
+            else
+                fs::create_symlink(link.second, Path(link.first));
+        }
+        Archive a;
+        a.entries = c.entries;
+        a.Write(Path("x.dat"));
+        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path(c.dest))});
+        EXPECT_EQ(r.status, c.status);
+        std::string listing = c.listing;
+        for (size_t at; (at = listing.find('{')) != std::string::npos;) {
+            const size_t end = listing.find('}', at);
+            listing.replace(at, end + 1 - at, Printed(Path(c.dest + "/" + listing.substr(at + 1, end - at - 1))));
+        }
+        EXPECT_EQ(r.out, Lines(listing));
+        for (const auto& link : c.links) {
+            EXPECT_TRUE(link.second[0] == '=' || fs::is_symlink(Path(link.first))) << link.first;
+            if (link.second[0] != '=') fs::remove(Path(link.first));
+        }
+        EXPECT_EQ(Tree(Path("out")), c.out);
+        EXPECT_EQ(ReadFile(Path("victim")), ToBytes(victim));
+        EXPECT_FALSE(Exists("missing"));
+        EXPECT_TRUE(fs::is_empty(Path("elsewhere")) || c.dest != "out");
+    }
+}
+
 }  // namespace
 }  // namespace clitest
