@@ -25,13 +25,40 @@ namespace {
 // fuzzer's timeout is a finding of its own.
 constexpr uint64_t kCheckNestedArchives = 256;
 constexpr uint64_t kCheckEntries = 20000;
+constexpr uint64_t kCheckOutputPerArchiveByte = 64;
+constexpr uint64_t kCheckOutputAllowance = 1 << 20;
+
+// What a planted link's target holds, so that a write through it shows.
+constexpr char kVictimText[] = "not to be touched";
 
 // One work folder per process (parallel jobs share the folder above it),
-// holding the archive and the destination folder and nothing else.
+// holding the archive and the destination folder and nothing else; and a
+// folder beside it that links planted in the destination lead to, holding a
+// file (victim) and an empty folder (elsewhere).
 struct Workspace {
     std::string root;
     std::string archive;
     std::string dest;
+    std::string outside;
+    std::string victim;
+    std::string elsewhere;
+};
+
+// A link planted in the destination before a run: where, and to what.
+struct PlantedLink {
+    const char* name;    // in the destination
+    const char* target;  // in the outside folder
+    bool hard;
+};
+
+// The links an input's header byte chooses from (its bits 1-3; 0 plants
+// none).  The names are those that entries reach without names of their
+// own: the first unnamed entry's file, the folder its nested archive unpacks
+// into, its GIM name; and a short one names often pass through.
+constexpr PlantedLink kPlantedLinks[] = {
+    {"fuzz_01.dat", "victim", false}, {"fuzz_01", "elsewhere", false}, {"a", "elsewhere", false},
+    {"a", "victim", false},           {"fuzz_01.gim", "victim", false}, {"fuzz_01.dat", "victim", true},
+    {"fuzz_02.dat", "none", false},
 };
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -52,35 +79,8 @@ std::string WorkParent() {
 
 void RemoveWorkspace();
 
-Workspace& Work() {
-    static Workspace* w = [] {
-        // The listing lines are of no interest; printing them to /dev/null
-        // keeps each run cheap.
-        if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-        std::string pattern = WorkParent() + "/ravelkit-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) Fail("cannot make a folder in " + WorkParent());
-        auto* made = new Workspace;
-        made->root = pattern;
-        made->archive = made->root + "/fuzz.dat";
-        made->dest = made->root + "/out";
-        std::atexit(RemoveWorkspace);
-        return made;
-    }();
-    return *w;
-}
-
-void RemoveWorkspace() {
-    std::error_code ec;
-    fs::remove_all(Work().root, ec);
-}
-
-int LowestFreeFd() {
-    int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) close(fd);
-    return fd;
-}
-
-void WriteArchive(const std::string& path, const uint8_t* data, size_t size) {
+// Writes data as the whole of the file at path.
+void WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) Fail("cannot write " + path);
     size_t done = 0;
@@ -92,10 +92,49 @@ void WriteArchive(const std::string& path, const uint8_t* data, size_t size) {
     if (close(fd) != 0) Fail("cannot write " + path);
 }
 
-// The archive itself is never written to, renamed or removed.
-void CheckArchiveUnchanged(const std::string& path, const uint8_t* data, size_t size) {
+// A fresh folder under parent.
+std::string MakeFolder(const std::string& parent, const char* name) {
+    std::string pattern = parent + "/" + name + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) Fail("cannot make a folder in " + parent);
+    return pattern;
+}
+
+Workspace& Work() {
+    static Workspace* w = [] {
+        // The listing lines are of no interest; printing them to /dev/null
+        // keeps each run cheap.
+        if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+        auto* made = new Workspace;
+        made->root = MakeFolder(WorkParent(), "ravelkit-fuzz");
+        made->archive = made->root + "/fuzz.dat";
+        made->dest = made->root + "/out";
+        made->outside = MakeFolder(WorkParent(), "ravelkit-fuzz-outside");
+        made->victim = made->outside + "/victim";
+        made->elsewhere = made->outside + "/elsewhere";
+        WriteWhole(made->victim, reinterpret_cast<const uint8_t*>(kVictimText), sizeof kVictimText - 1);
+        if (mkdir(made->elsewhere.c_str(), 0777) != 0) Fail("cannot make " + made->elsewhere);
+        std::atexit(RemoveWorkspace);
+        return made;
+    }();
+    return *w;
+}
+
+void RemoveWorkspace() {
+    std::error_code ec;
+    fs::remove_all(Work().root, ec);
+    fs::remove_all(Work().outside, ec);
+}
+
+int LowestFreeFd() {
+    int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) close(fd);
+    return fd;
+}
+
+// True when the file at path holds exactly data.
+bool Holds(const std::string& path, const uint8_t* data, size_t size) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) Fail("the archive was removed");
+    if (fd < 0) return false;
     std::vector<uint8_t> now(size + 1);
     size_t done = 0;
     ssize_t n;
@@ -104,8 +143,7 @@ void CheckArchiveUnchanged(const std::string& path, const uint8_t* data, size_t 
         if (done == now.size()) break;
     }
     close(fd);
-    if (n < 0 || done != size || (size > 0 && std::memcmp(now.data(), data, size) != 0))
-        Fail("the archive was changed");
+    return n >= 0 && done == size && (size == 0 || std::memcmp(now.data(), data, size) == 0);
 }
 
 // Nothing but the archive and the destination is in the work folder.
@@ -123,26 +161,69 @@ void CheckNothingOutside(const Workspace& w) {
     closedir(d);
 }
 
+// Makes the destination with the link chosen by bits 1-3 of `choice` in it,
+// if any.  Returns that link, or null.
+const PlantedLink* PlantLink(const Workspace& w, uint8_t choice) {
+    if (mkdir(w.dest.c_str(), 0777) != 0) Fail("cannot make " + w.dest);
+    const size_t pick = (choice >> 1) & 7;
+    if (pick == 0 || pick > sizeof kPlantedLinks / sizeof kPlantedLinks[0]) return nullptr;
+    const PlantedLink* planted = &kPlantedLinks[pick - 1];
+    const std::string at = w.dest + "/" + planted->name, target = w.outside + "/" + planted->target;
+    if ((planted->hard ? link(target.c_str(), at.c_str()) : symlink(target.c_str(), at.c_str())) != 0)
+        Fail("cannot plant a link at " + at);
+    return planted;
+}
+
+// Nothing outside the work folder changed: the victim holds its text, the
+// other folder is empty, nothing was made where the dangling link leads, and
+// a symbolic link planted in the destination is still there.
+void CheckOutsideUnchanged(const Workspace& w, const PlantedLink* planted) {
+    if (!Holds(w.victim, reinterpret_cast<const uint8_t*>(kVictimText), sizeof kVictimText - 1))
+        Fail("written through a link to " + w.victim);
+    std::error_code ec;
+    if (!fs::is_empty(w.elsewhere, ec) || ec) Fail("written through a link into " + w.elsewhere);
+    if (fs::exists(fs::symlink_status(w.outside + "/none"))) Fail("created through a dangling link");
+    if (planted != nullptr && !planted->hard && !fs::is_symlink(w.dest + "/" + planted->name, ec))
+        Fail(std::string("the planted link was replaced: ") + planted->name);
+}
+
+// The bytes of every file in the destination: never more than the run's
+// output budget, which counts every byte written.
+uint64_t BytesIn(const std::string& dest) {
+    uint64_t total = 0;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dest, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec)) total += it->file_size(ec);
+    return total;
+}
+
 }  // namespace
 
 void CheckInput(const uint8_t* data, size_t size) {
     Workspace& w = Work();
-    WriteArchive(w.archive, data, size);
+    WriteWhole(w.archive, data, size);
+    // Another header byte the format ignores: bit 0 chooses the name form,
+    // bits 1-3 a link to plant in the destination.
+    const uint8_t choice = size > 8 ? data[8] : 0;
+    const PlantedLink* planted = PlantLink(w, choice);
 
     const int freeFdBefore = LowestFreeFd();
-    // Both name forms: decoded names (the default) and raw ones (-r), taken
-    // from a header byte the format ignores.
+    // Both name forms: decoded names (the default) and raw ones (-r).
     RunOptions run;
-    run.names = HostNameRules(size > 8 && (data[8] & 1) != 0);
+    run.names = HostNameRules((choice & 1) != 0);
     run.limits.nestedArchives = kCheckNestedArchives;
     run.limits.entries = kCheckEntries;
+    run.limits.outputPerArchiveByte = kCheckOutputPerArchiveByte;
+    run.limits.outputAllowance = kCheckOutputAllowance;
     Listing listing(stdout);
     UnpackArchive(w.archive, w.dest + "/", run, listing);
     std::fflush(stdout);
     if (LowestFreeFd() != freeFdBefore) Fail("a file handle was left open");
 
     CheckNothingOutside(w);
-    CheckArchiveUnchanged(w.archive, data, size);
+    if (!Holds(w.archive, data, size)) Fail("the archive was changed or removed");
+    CheckOutsideUnchanged(w, planted);
+    if (BytesIn(w.dest) > kCheckOutputPerArchiveByte * size + kCheckOutputAllowance) Fail("output past the budget");
     std::error_code ec;
     fs::remove_all(w.dest, ec);
     if (ec) Fail("cannot remove " + w.dest + ": " + ec.message());
