@@ -1,12 +1,17 @@
-// The output tree: folders are made along an output path as needed, and a
-// missing parent stops the walk.
+// The output tree: folders are made along an output path as needed, a
+// missing parent stops the walk, and the folders held open stay bounded.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
 #endif
 
 #include "dat_writer.h"
@@ -49,6 +54,41 @@ TEST(OutputTree, AFileOrAMissingParentOnTheWayFailsTheCreation) {
     EXPECT_NE(access((tmp.path + "/nowhere").c_str(), F_OK), 0);
     EXPECT_EQ(testdat::Tree(tmp.path).count("f"), 1u);
     EXPECT_EQ(testdat::Tree(tmp.path).count("nowhere/"), 0u);
+}
+
+// Descriptors this process holds open.
+size_t OpenDescriptors() {
+    namespace fs = std::filesystem;
+    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// The tree holds no more folders open than the descriptor limit allows
+// (half of it), letting go of the least recently used and walking to them
+// again when they are wanted.
+TEST(OutputTree, HoldsABoundedNumberOfFolders) {
+    TempDir tmp;
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    struct rlimit low = old;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const size_t before = OpenDescriptors();
+    size_t most = 0;
+    {
+        OutputTree tree(tmp.path + "/", HostNameRules(false));
+        File out;
+        for (int round = 0; round < 3; ++round)
+            for (int i = 0; i < 50; ++i) {
+                const std::string name = tmp.path + "/d" + std::to_string(i % 10) + "/e" + std::to_string(i) + "/f" +
+                                         std::to_string(round);
+                ASSERT_EQ(tree.CreateFile(name, out), 0) << name;
+                most = std::max(most, OpenDescriptors());
+            }
+    }
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_LE(most, before + 32 + 2);  // the held folders, the destination, the file
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(testdat::Tree(tmp.path).size(), 10u + 50u + 150u);
 }
 #endif
 
