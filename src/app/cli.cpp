@@ -9,7 +9,7 @@
 namespace {
 
 int Usage() {
-    std::printf("ravelkit [-s] <dat file> [dest dir]\n");
+    std::printf("ravelkit [-srtlj] <dat file> [dest dir]\n");
     return kExitUsage;
 }
 
@@ -21,21 +21,30 @@ int RunCommandLine(int argc, char** argv) {
     // directory, or on Windows the executable's folder.
     plat::EnterBaseFolder();
     RunOptions run;
-    bool keepRawNames = false;
+    bool keepRawNames = false, test = false, list = false, json = false;
     int arg = 1;
     if (plat::IsOption(argv[arg])) {
-        // Every letter counts: 's' keeps nested archives as files, 'r' keeps
-        // the archive's bytes as names; any other letter is ignored.
+        // Every letter counts, in either case: 's' keeps nested archives as
+        // files, 'r' keeps the archive's bytes as names, 't' tests, 'l'
+        // lists (and wins over 't'), 'j' prints JSON Lines; any other letter
+        // is ignored.
         for (const char* c = argv[arg] + 1; *c != '\0'; ++c) {
-            if (*c == 's' || *c == 'S') run.recurse = false;
-            if (*c == 'r' || *c == 'R') keepRawNames = true;
+            switch (*c) {
+                case 's': case 'S': run.recurse = false; break;
+                case 'r': case 'R': keepRawNames = true; break;
+                case 't': case 'T': test = true; break;
+                case 'l': case 'L': list = true; break;
+                case 'j': case 'J': json = true; break;
+                default: break;
+            }
         }
         ++arg;
     }
+    run.mode = list ? RunMode::kList : test ? RunMode::kTest : RunMode::kUnpack;
     if (arg >= argc) return Usage();
     run.names = HostNameRules(keepRawNames);
     std::string dest = arg + 1 < argc ? WithTrailingSeparator(argv[arg + 1], run.names) : std::string();
-    Listing listing(stdout);
+    Listing listing(stdout, json ? Listing::Style::kJson : Listing::Style::kText);
     UnpackArchive(argv[arg], dest, run, listing);
     return listing.Failures() == 0 ? kExitOk : kExitFailure;
 }

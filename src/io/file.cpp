@@ -16,6 +16,12 @@ int File::Open(const std::string& path, Mode mode) {
     return 0;
 }
 
+int File::OpenTemporary() {
+    (void)Close();
+    fd_ = plat::OpenTemporary();
+    return fd_ >= 0 ? 0 : -1;
+}
+
 int File::Close() {
     int result = fd_ >= 0 ? plat::CloseFile(fd_) : 0;
     fd_ = -1;

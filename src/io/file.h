@@ -22,6 +22,10 @@ public:
     // handle closed.
     int Open(const std::string& path, Mode mode);
 
+    // Closes any open file, then opens an anonymous temporary file for
+    // reading and writing, gone once closed.  Returns 0, or -1.
+    int OpenTemporary();
+
     // Closes the file if one is open.  Returns 0, or -1 when closing
     // reported that written data may be lost.
     int Close();

@@ -37,7 +37,18 @@ int OpenForReading(const std::string& path, int64_t* length);
 // the file an interrupt removes (see RemoveOutputOnInterrupt).
 int OpenForOutput(const std::string& path);
 
-// Closes a descriptor opened by one of the two functions above.  Returns 0,
+// Creates an anonymous file for reading and writing, in the system's
+// temporary folder: it has no name (or loses it at once) and is gone when
+// it is closed or the process ends, however it ends.  Returns a descriptor,
+// or -1 with errno set.
+int OpenTemporary();
+
+// True when path names a file that is open for reading through
+// OpenForReading, which OpenForOutput would refuse; the file is left as it
+// is.
+bool IsOpenForReading(const std::string& path);
+
+// Closes a descriptor opened by one of the functions above.  Returns 0,
 // or -1 when the system reports that the file's data may not have reached
 // it (the descriptor is closed all the same).
 int CloseFile(int fd);

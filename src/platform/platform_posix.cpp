@@ -10,6 +10,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -177,6 +178,31 @@ int OpenForOutput(const std::string& path) {
     }
     EndOutputOpening(fd);
     return fd;
+}
+
+int OpenTemporary() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    int fd;
+#ifdef O_TMPFILE
+    do {
+        fd = open(dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return fd;
+#endif
+    // Without O_TMPFILE (or a file system that lacks it): a file made and
+    // unlinked at once.
+    std::string name = dir + "/ravelkit-XXXXXX";
+    fd = mkstemp(name.data());
+    if (fd < 0) return -1;
+    (void)unlink(name.c_str());
+    (void)fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return fd;
+}
+
+bool IsOpenForReading(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && IsOpenForReading(IdOf(st));
 }
 
 int CloseFile(int fd) {

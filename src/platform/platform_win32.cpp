@@ -115,6 +115,43 @@ int OpenForOutput(const std::string& path) {
     return fd;
 }
 
+int OpenTemporary() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH || GetTempFileNameW(folder, L"rvk", 0, name) == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    // Deleted by the system when its last handle closes, the end of the
+    // process included.
+    HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        (void)DeleteFileW(name);
+        errno = EACCES;
+        return -1;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        errno = EMFILE;
+    }
+    return fd;
+}
+
+bool IsOpenForReading(const std::string& path) {
+    // An archive being read is open with writing denied to others: asking
+    // to write to it (without changing it) fails with a sharing violation.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 int CloseFile(int fd) {
     InterruptLock guard;
     if (interrupt.writing && interrupt.fd == fd) interrupt.writing = false;

@@ -9,3 +9,9 @@ NameRules HostNameRules(bool keepRaw) {
     rules.rawCharLength = plat::SystemCharLength();
     return rules;
 }
+
+bool Run::IsBeingRead(const std::string& path) const {
+    for (const OpenArchive& a : open)
+        if (*a.path == path) return true;
+    return plat::IsOpenForReading(path);
+}

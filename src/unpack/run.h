@@ -23,8 +23,16 @@ struct RunLimits {
     uint64_t entries = 4194304;       // entries walked, every level counted
 };
 
+// What a run does with each entry.
+enum class RunMode {
+    kUnpack,  // writes it out
+    kTest,    // reads and expands it, checks everything, writes nothing
+    kList,    // lists it from its first bytes
+};
+
 // What the command line chose, the same for every archive of one run.
 struct RunOptions {
+    RunMode mode = RunMode::kUnpack;
     bool recurse = true;  // unpack archives found inside
     NameRules names;      // how names are held and searched
     RunLimits limits;
@@ -46,6 +54,18 @@ struct Run {
     uint64_t nestedArchives = 0;   // spent of the budgets
     uint64_t entries = 0;
     bool stopped = false;          // the run ran out of budget: every walk returns
-    std::vector<const Archive*> open;  // the archives being unpacked, outermost first
+    // The archives being unpacked, outermost first, with their paths as
+    // error lines print them.
+    struct OpenArchive {
+        const Archive* archive;
+        const std::string* path;
+    };
+    std::vector<OpenArchive> open;
     HeapBuffer buffer;             // the entries' bytes pass through it, at every level
+
+    // True when an output file at path would overwrite an archive being
+    // read, which unpacking refuses: one open on disk, or (testing and
+    // listing, which read nested archives in place) one that unpacking
+    // would have written there.
+    bool IsBeingRead(const std::string& path) const;
 };
