@@ -28,11 +28,6 @@ public:
     uint64_t Position() const override { return consumed_; }
     int Rewind(uint64_t position) override;
 
-    // The buffer it reads through, for another reader of the same archive
-    // once this one is done.
-    uint8_t* Buffer() const { return buffer_; }
-    size_t BufferLength() const { return bufferLength_; }
-
     // Bytes of the entry not yet consumed.
     uint64_t Remaining() const { return size_ - consumed_; }
 

@@ -267,9 +267,9 @@ int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenE
         written->nestedFile = &written->temporary;
         written->nestedLength = outcome.produced;
     }
+    written->checksum = outcome.checksum;
     run.listing.Expanded(outcome.produced);
     run.listing.EndEntry();
-    if (outcome.checksum == GzipChecksum::kBad) run.listing.Error(Failure::kBadGzipChecksum, written->path);
     return 0;
 }
 
@@ -301,6 +301,7 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
         (void)ExpandHead(src, written->head, kHeadSize);
     } else {
         std::memcpy(written->head, src.Data(), std::min(src.Available(), kHeadSize));
+        record.expanded = record.size;
         written->nestedFile = &place.archive;
         written->nestedBase = place.base + record.offset;
         written->nestedLength = record.size;
@@ -314,7 +315,7 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
     }
     if (!gzip || record.content != EntryRecord::Content::kArchive || !run.options.recurse) return 0;
     // Only its entries are wanted, but those need the whole archive.
-    EntryReader whole(place.archive, src.Buffer(), src.BufferLength(), place.base + record.offset, record.size);
+    EntryReader whole(place.archive, run.buffer.Data(), run.buffer.Size(), place.base + record.offset, record.size);
     GzipHeader skipped;
     if (ReadGzipHeader(whole, &skipped) != GzipHeaderResult::kOk) return -1;
     TestOutput out(run, std::string(), true, *written);

@@ -23,6 +23,7 @@ struct WrittenEntry {
     uint64_t nestedBase = 0;
     uint64_t nestedLength = 0;
     File temporary;  // a gzip member's expanded bytes, when they are an archive
+    GzipChecksum checksum = GzipChecksum::kNone;  // what a gzip member's trailer said
 };
 
 // The entry being handled: its archive, and the record the listing keeps.
@@ -40,8 +41,9 @@ struct EntryPlace {
 int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written);
 
 // Reads the gzip header, expands the member under the header's file name
-// (or the entry's name), ends its line and reports a bad checksum.  Returns
-// 0 with *written set, -1 after reporting a failure (no file is left then).
+// (or the entry's name) and ends its line; a bad checksum is the caller's to
+// report.  Returns 0 with *written set, -1 after reporting a failure (no
+// file is left then).
 int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written);
 
 // Lists an entry from its first bytes (and, for a gzip member, the length

@@ -4,6 +4,7 @@
 // images get the ".gim" extension.
 #include "unpack/unpack.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "unpack/archive.h"
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr size_t kBufferSize = 0x100000;  // entries' bytes pass through 1 MiB
+constexpr size_t kListPiece = 4096;       // what listing reads of an entry at a time
 
 // One archive being unpacked: the top one at depth 0, nested ones below.
 struct Level {
@@ -79,17 +81,18 @@ void UnpackNested(Level& level, const WrittenEntry& written, uint64_t failuresBe
     if (unpacking && run.listing.Failures() == failuresBefore) run.tree.Remove(written.path);
 }
 
-// What follows a written entry: a nested archive is unpacked, a GIM image
-// renamed (testing and listing only say what its name would be).
+// What follows a written entry: a GIM image is renamed (testing and listing
+// only say what its name would be), a bad gzip checksum reported, a nested
+// archive unpacked.
 void AfterEntry(Level& level, WrittenEntry& written, EntryRecord& record, uint64_t failuresBefore) {
     Run& run = level.run;
-    if (Begins(written.head, "GPDA")) {
-        if (run.options.recurse) UnpackNested(level, written, failuresBefore);
-    } else if (Begins(written.head, "MIG.")) {
+    if (Begins(written.head, "MIG.")) {
         std::string gim = GimPath(written.path, level.prefix + written.name, run.options.names);
         if (!gim.empty() && (run.options.mode != RunMode::kUnpack || run.tree.Rename(written.path, gim) == 0))
             record.output = gim;
     }
+    if (written.checksum == GzipChecksum::kBad) run.listing.Error(Failure::kBadGzipChecksum, written.path);
+    if (Begins(written.head, "GPDA") && run.options.recurse) UnpackNested(level, written, failuresBefore);
 }
 
 // The name an entry is listed under, in the record.  Returns 1, 0 when its
@@ -121,8 +124,10 @@ int HandleData(Level& level, const DatEntry& e, EntryRecord& record, uint64_t fa
         run.listing.Error(Failure::kEntryOutOfRange, level.path);
         return -1;
     }
+    // Listing reads a few bytes of each entry, in small pieces.
     const uint64_t at = level.archive.Base() + e.offset;
-    EntryReader src(level.archive.Data(), run.buffer.Data(), run.buffer.Size(), at, e.size);
+    const size_t piece = listing ? std::min<size_t>(run.buffer.Size(), kListPiece) : run.buffer.Size();
+    EntryReader src(level.archive.Data(), run.buffer.Data(), piece, at, e.size);
     if (src.Fill() < 0) {
         if (listing) run.listing.ListEntry(record);
         run.listing.Error(Failure::kCannotRead, level.path);
