@@ -54,9 +54,6 @@ void RemoveWorkspace();
 
 Workspace& Work() {
     static Workspace* w = [] {
-        // The listing lines are of no interest; printing them to /dev/null
-        // keeps each run cheap.
-        if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
         std::string pattern = WorkParent() + "/ravelkit-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) Fail("cannot make a folder in " + WorkParent());
         auto* made = new Workspace;
@@ -123,6 +120,30 @@ void CheckNothingOutside(const Workspace& w) {
     closedir(d);
 }
 
+// Runs the tool's walk over the archive with the given options and returns
+// its listing.
+std::string Listed(const Workspace& w, const RunOptions& run) {
+    char* text = nullptr;
+    size_t length = 0;
+    std::FILE* out = open_memstream(&text, &length);
+    if (out == nullptr) Fail("cannot open a memory stream");
+    {
+        Listing listing(out);
+        UnpackArchive(w.archive, w.dest + "/", run, listing);
+    }
+    std::fclose(out);
+    std::string listed(text, length);
+    std::free(text);
+    return listed;
+}
+
+// Testing prints what unpacking prints, but for the failures that only
+// creating and writing files can meet.
+bool CreationFailed(const std::string& listing) {
+    return listing.find("error : cannot create ") != std::string::npos ||
+           listing.find("error : cannot write ") != std::string::npos;
+}
+
 }  // namespace
 
 void CheckInput(const uint8_t* data, size_t size) {
@@ -136,9 +157,13 @@ void CheckInput(const uint8_t* data, size_t size) {
     run.names = HostNameRules(size > 8 && (data[8] & 1) != 0);
     run.limits.nestedArchives = kCheckNestedArchives;
     run.limits.entries = kCheckEntries;
-    Listing listing(stdout);
-    UnpackArchive(w.archive, w.dest + "/", run, listing);
-    std::fflush(stdout);
+    run.mode = RunMode::kTest;
+    const std::string tested = Listed(w, run);
+    if (fs::exists(w.dest)) Fail("testing created " + w.dest);
+    run.mode = RunMode::kUnpack;
+    const std::string unpacked = Listed(w, run);
+    if (tested != unpacked && !CreationFailed(unpacked))
+        Fail("testing printed\n" + tested + "where unpacking printed\n" + unpacked);
     if (LowestFreeFd() != freeFdBefore) Fail("a file handle was left open");
 
     CheckNothingOutside(w);

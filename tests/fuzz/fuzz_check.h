@@ -8,11 +8,13 @@
 namespace fuzzcheck {
 
 // Writes data as an archive into a work folder of this process (on a memory
-// file system where there is one) and unpacks it, recursively, into a fresh
-// destination folder, with budgets small enough that any input finishes in
-// well under a second.  Aborts, after a line on standard error, when a file
-// was written outside the destination, the archive was changed, or a file
-// handle was left open.  The sanitizers, when built in, report the rest.
+// file system where there is one), tests it, then unpacks it, recursively,
+// into a fresh destination folder, with budgets small enough that any input
+// finishes in well under a second.  Aborts, after a line on standard error,
+// when testing created anything or printed other lines than unpacking (save
+// where unpacking could not create or write a file), a file was written
+// outside the destination, the archive was changed, or a file handle was
+// left open.  The sanitizers, when built in, report the rest.
 void CheckInput(const uint8_t* data, size_t size);
 
 }  // namespace fuzzcheck
