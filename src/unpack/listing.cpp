@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace {
 
 const char* Words(Failure failure) {
@@ -29,7 +31,7 @@ const char* Words(Failure failure) {
 }  // namespace
 
 void Listing::Write(const std::string& text) {
-    (void)std::fwrite(text.data(), 1, text.size(), out_);
+    plat::WriteText(out_, text);
     atLineStart_ = !text.empty() && text.back() == '\n';
 }
 
