@@ -21,7 +21,6 @@
 // <windows.h> maps these to its own A/W functions; the names here are ours.
 #undef ReplaceFile
 
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <mbctype.h>
@@ -102,6 +101,8 @@ std::wstring SystemPath(const std::string& path) {
     return full.size() < kMaxSystemPath ? full : std::wstring();
 }
 
+// Opens the file at a system path with the runtime, denying writes to
+// others.  Returns a descriptor, or -1 with errno set.
 int OpenShared(const std::wstring& path, int flags) {
     int fd = -1;
     if (path.empty()) {
