@@ -92,7 +92,12 @@ std::wstring FullPath(const std::wstring& path) {
 // function here that takes a path goes through this one.  Empty when the
 // path cannot be converted (not UTF-8, empty, too long).
 std::wstring SystemPath(const std::string& path) {
-    if (codePageNames) return Wide(path, CP_ACP, 0);
+    if (codePageNames) {
+        // The ANSI functions' limit: a full path of MAX_PATH characters,
+        // terminator included (Wine does not keep it for wide ones).
+        std::wstring ansi = Wide(path, CP_ACP, 0);
+        return FullPath(ansi).size() < MAX_PATH ? ansi : std::wstring();
+    }
     const std::wstring wide = Wide(path, CP_UTF8, MB_ERR_INVALID_CHARS);
     if (wide.empty()) return wide;
     // An extended-length path is taken as it is written.

@@ -204,6 +204,14 @@ TEST_F(WindowsCli, PathsInAnyCharactersAndOfAnyLength) {
         EXPECT_EQ(tree.count(base + "_03.dat") == 1 ? tree.at(base + "_03.dat") : "missing", "U");
         RemoveTree(Path("out"));
     }
+    // -r keeps the ANSI functions' limit of MAX_PATH.
+    Archive a;
+    a.entries = {Named(deep + "/file.txt", "N")};
+    a.Write(Path("x.dat"));
+    RunResult r = RunTool({"-r", ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines(deep + "/file.txt 1 bytes\nerror : cannot create " + Printed(Path("out/" + deep + "/file.txt")) + "\n"));
+    EXPECT_EQ(Out().count(deep + "/file.txt"), 0u);
 }
 
 }  // namespace
