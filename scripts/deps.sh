@@ -18,7 +18,7 @@
 # group that needs them.
 set -euo pipefail
 
-build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev)
+build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev nlohmann-json3-dev)
 ci=(time dpkg-dev file unzip groff-base)
 windows=(g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine64 locales)
 bench=(hyperfine isal pigz time)

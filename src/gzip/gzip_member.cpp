@@ -102,3 +102,18 @@ InflateOutcome ExpandMember(ByteSource& src, ByteSink& sink, InflateBackEnd back
     if (sink.Restart() != 0) return InflateOutcome{InflateOutcome::kWriteFailed, 0, first.produced, GzipChecksum::kNone};
     return Inflate(src, sink, InflateBackEnd::kZlib, window);
 }
+
+size_t ExpandHead(ByteSource& src, uint8_t* out, size_t want) {
+    std::unique_ptr<Inflater> inflater;
+    if (NewInflater(InflateBackEnd::kZlib, &inflater) != 0) return 0;
+    size_t got = 0;
+    while (got < want) {
+        if (src.Fill() <= 0) break;
+        size_t consumed = 0, produced = 0;
+        int ret = inflater->Run(src.Data(), src.Available(), &consumed, out + got, want - got, &produced);
+        src.Consume(consumed);
+        got += produced;
+        if (ret != kInflateMore || (consumed == 0 && produced == 0)) break;
+    }
+    return got;
+}

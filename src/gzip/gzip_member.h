@@ -33,3 +33,9 @@ struct InflateOutcome {
 // the data are expanded again with zlib from the start, so src must be able
 // to go back and the sink to start again.
 InflateOutcome ExpandMember(ByteSource& src, ByteSink& sink, InflateBackEnd backEnd = DefaultInflateBackEnd());
+
+// Expands the first bytes of the deflate data that src holds, from where it
+// stands, into out: stops once want bytes are there, at the end of the
+// stream, or at an error.  Returns how many bytes it expanded.  Cheap
+// whatever the member's size: it decodes only as far as it must.
+size_t ExpandHead(ByteSource& src, uint8_t* out, size_t want);

@@ -25,6 +25,12 @@ int File::Create(const plat::Folder& folder, const std::string& name) {
     return 0;
 }
 
+int File::OpenTemporary() {
+    (void)Close();
+    fd_ = plat::OpenTemporary();
+    return fd_ >= 0 ? 0 : -1;
+}
+
 int File::Close() {
     int result = fd_ >= 0 ? plat::CloseFile(fd_) : 0;
     fd_ = -1;

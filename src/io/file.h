@@ -29,6 +29,10 @@ public:
     // success, -1 on failure, leaving the handle closed.
     int Create(const plat::Folder& folder, const std::string& name);
 
+    // Closes any open file, then opens an anonymous temporary file for
+    // reading and writing, gone once closed.  Returns 0, or -1.
+    int OpenTemporary();
+
     // Closes the file if one is open.  Returns 0, or -1 when closing
     // reported that written data may be lost.
     int Close();

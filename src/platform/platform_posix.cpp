@@ -15,6 +15,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -187,6 +189,31 @@ int OpenForReading(const std::string& path, int64_t* length) {
     return fd;
 }
 
+int OpenTemporary() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    int fd;
+#ifdef O_TMPFILE
+    do {
+        fd = open(dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return fd;
+#endif
+    // Without O_TMPFILE (or a file system that lacks it): a file made and
+    // unlinked at once.
+    std::string name = dir + "/ravelkit-XXXXXX";
+    fd = mkstemp(name.data());
+    if (fd < 0) return -1;
+    (void)unlink(name.c_str());
+    (void)fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return fd;
+}
+
+bool IsOpenForReading(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && IsOpenForReading(IdOf(st));
+}
+
 int CloseFile(int fd) {
     // A file being closed is complete: an interrupt from now on leaves it.
     if (interrupt.state == kWritingOutput && interrupt.fd == fd) interrupt.state = kNoOutput;
@@ -317,6 +344,14 @@ void RemoveOutputOnInterrupt() {
 void EnterBaseFolder() {}
 
 bool IsOption(const char* arg) { return arg[0] == '-'; }
+
+std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+void KeepSystemCodePageNames() {}
+
+void WriteText(std::FILE* out, const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), out); }
+
+void WaitForKeyIfConsoleIsOwn() {}
 
 bool DecodesNames(bool keepRaw) { return !keepRaw; }
 

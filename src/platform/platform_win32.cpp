@@ -3,9 +3,16 @@
 // Archives are opened with the runtime's sharing mode "deny write", so while
 // one is being read no output file can truncate it and no rename or removal
 // can replace it: the system refuses, whatever name the file is reached by.
-// Names are handed to the system as the archive's bytes, which it reads in
-// the ANSI code page (932 on a Japanese system), and searched in the
-// runtime's multibyte code page, the same one.
+//
+// Paths arrive as UTF-8 and every one reaches the system through SystemPath:
+// as UTF-16, made a full path and put in extended-length form ("\\?\C:\..."),
+// handed to the wide (W) functions.  So names hold any character whatever the
+// system's ANSI code page, and a tree may be as deep as the file system
+// allows.  After KeepSystemCodePageNames (-r) the process works as the ANSI
+// programs of this system do: paths are the ANSI code page's bytes, converted
+// as the ANSI functions convert them and left to the system's own limits
+// (MAX_PATH), names are searched in the runtime's multibyte code page (the
+// same one), and the listing prints bytes.
 //
 // Below the destination no reparse point (a symbolic link, a junction, a
 // mount point) is entered, created over, renamed over or removed: each name
@@ -14,18 +21,18 @@
 #include "platform/platform_config.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <mbctype.h>
 #include <share.h>
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -37,9 +44,79 @@ namespace {
 // The runtime's _read and _write take unsigned int counts.
 constexpr size_t kMaxChunk = 1u << 30;
 
-int OpenShared(const std::string& path, int flags) {
+// The longest path the system takes, in UTF-16 units, with room for the
+// extended-length prefix and the terminator.
+constexpr size_t kMaxSystemPath = 32768 + 16;
+
+// Set once at start-up by KeepSystemCodePageNames: paths, arguments and the
+// listing are the ANSI code page's bytes.
+bool codePageNames = false;
+
+// text as UTF-16, converted from codePage; with flags MB_ERR_INVALID_CHARS
+// empty when text is not valid in it.  Empty text gives an empty result.
+std::wstring Wide(const std::string& text, UINT codePage, DWORD flags) {
+    if (text.empty() || text.size() > INT_MAX) return std::wstring();
+    const int length = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    if (MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], n) != n) return std::wstring();
+    return wide;
+}
+
+// A terminated UTF-16 string as UTF-8 (a lone surrogate becomes U+FFFD).
+std::string Utf8(const wchar_t* wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr) != n) return std::string();
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+// The full form of path: against the working directory (or the drive's),
+// '/' made '\', "." and ".." components worked out.  Empty on failure.
+std::wstring FullPath(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 2; ++tries) {
+        const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        if (n == 0) return std::wstring();
+        if (n < full.size()) {
+            full.resize(n);
+            return full;
+        }
+        full.resize(n);  // n counts the terminator when the room was short
+    }
+    return std::wstring();
+}
+
+// The path as the system is handed it: see the top of this file.  Every
+// function here that takes a path goes through this one.  Empty when the
+// path cannot be converted (not UTF-8, empty, too long).
+std::wstring SystemPath(const std::string& path) {
+    if (codePageNames) {
+        // The ANSI functions' limit: a full path of MAX_PATH characters,
+        // terminator included (Wine does not keep it for wide ones).
+        std::wstring ansi = Wide(path, CP_ACP, 0);
+        return FullPath(ansi).size() < MAX_PATH ? ansi : std::wstring();
+    }
+    const std::wstring wide = Wide(path, CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) return wide;
+    // An extended-length path is taken as it is written.
+    if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    const std::wstring full = ExtendedLengthPath(FullPath(wide));
+    return full.size() < kMaxSystemPath ? full : std::wstring();
+}
+
+// Opens the file at a system path with the runtime, denying writes to
+// others.  Returns a descriptor, or -1 with errno set.
+int OpenShared(const std::wstring& path, int flags) {
     int fd = -1;
-    if (_sopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0) return -1;
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (_wsopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0) return -1;
     return fd;
 }
 
@@ -54,7 +131,7 @@ struct InterruptState {
     bool installed;  // the lock is set up
     bool writing;    // path names the output file being written
     int fd;
-    char path[MAX_PATH * 4];
+    wchar_t path[kMaxSystemPath];  // as the system was handed it
 };
 
 InterruptState interrupt;
@@ -73,14 +150,48 @@ public:
 
 BOOL WINAPI OnConsoleControl(DWORD) {
     EnterCriticalSection(&interrupt.lock);  // kept until the process ends
-    if (interrupt.writing) (void)DeleteFileA(interrupt.path);
+    if (interrupt.writing) (void)DeleteFileW(interrupt.path);
     return FALSE;  // the system's own handler then ends the process
+}
+
+// Whether out is a console, asked once per stream (standard output is the
+// only one the tool writes text to).
+bool IsConsole(std::FILE* out) {
+    static std::FILE* asked = nullptr;
+    static bool console = false;
+    if (out != asked) {
+        DWORD mode = 0;
+        const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+        console = h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+        asked = out;
+    }
+    return console;
+}
+
+// Writes UTF-8 text to the console behind out as UTF-16, lines ended with
+// CR LF as the runtime ends them in files; a failure is ignored (the console
+// is gone).
+void WriteToConsole(std::FILE* out, const std::string& text) {
+    (void)std::fflush(out);  // whatever the runtime holds goes first
+    std::wstring wide;
+    for (wchar_t c : Wide(text, CP_UTF8, 0)) {
+        if (c == L'\n') wide += L'\r';
+        wide += c;
+    }
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+    constexpr size_t kPiece = 8192;  // older consoles take little at a time
+    for (size_t done = 0; done < wide.size();) {
+        const DWORD n = static_cast<DWORD>(wide.size() - done < kPiece ? wide.size() - done : kPiece);
+        DWORD written = 0;
+        if (!WriteConsoleW(h, wide.data() + done, n, &written, nullptr) || written == 0) return;
+        done += written;
+    }
 }
 
 }  // namespace
 
 int OpenForReading(const std::string& path, int64_t* length) {
-    int fd = OpenShared(path, _O_RDONLY);
+    int fd = OpenShared(SystemPath(path), _O_RDONLY);
     if (fd < 0) return -1;
     *length = _filelengthi64(fd);
     // Pipes, consoles and other devices are no archives.
@@ -95,36 +206,54 @@ int OpenForReading(const std::string& path, int64_t* length) {
 
 namespace {
 
-// True when the name at path is a reparse point: the output tree never goes
-// through one.
+// True when the attributes are those of a reparse point: the output tree
+// never goes through one.
 bool IsReparsePoint(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// Makes way for a new file at path: an existing file is removed (never
-// written in place; an archive being read refuses the removal through its
-// sharing mode), a reparse point or a folder is refused.  Returns 0, or -1.
-int RemoveToReplace(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
-    if (IsReparsePoint(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
-    return DeleteFileA(path.c_str()) ? 0 : -1;
+// The attributes of what is at a system path (a link's own), or
+// INVALID_FILE_ATTRIBUTES when there is nothing or no path.
+DWORD AttributesOf(const std::wstring& sys) {
+    return sys.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(sys.c_str());
 }
 
-// Creates a new file at path, failing on anything already there; a link
-// there is never followed.  Reading and deleting stay open to others,
+// Makes way for a new file at a system path: an existing file is removed
+// (never written in place; an archive being read refuses the removal through
+// its sharing mode), a reparse point or a folder is refused.  Returns 0, or
+// -1.
+int RemoveToReplace(const std::wstring& sys) {
+    const DWORD attributes = AttributesOf(sys);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if (IsReparsePoint(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
+    return DeleteFileW(sys.c_str()) ? 0 : -1;
+}
+
+// Creates a new file at a system path, failing on anything already there; a
+// link there is never followed.  Reading and deleting stay open to others,
 // writing does not.  Returns the handle, or INVALID_HANDLE_VALUE.
-HANDLE CreateNew(const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+HANDLE CreateNew(const std::wstring& sys) {
+    return CreateFileW(sys.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// True when a system path names a folder that is no reparse point.
+bool IsPlainFolder(const std::wstring& sys) {
+    const DWORD attributes = AttributesOf(sys);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           !IsReparsePoint(attributes);
 }
 
 }  // namespace
 
 int CreateFileIn(const Folder& folder, const std::string& name) {
     InterruptLock guard;
-    const std::string path = folder.path + name;
-    HANDLE h = RemoveToReplace(path) == 0 ? CreateNew(path) : INVALID_HANDLE_VALUE;
+    const std::wstring sys = SystemPath(folder.path + name);
+    if (sys.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    HANDLE h = RemoveToReplace(sys) == 0 ? CreateNew(sys) : INVALID_HANDLE_VALUE;
     if (h == INVALID_HANDLE_VALUE) {
         errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
         return -1;
@@ -135,12 +264,51 @@ int CreateFileIn(const Folder& folder, const std::string& name) {
         errno = EMFILE;
         return -1;
     }
-    if (path.size() < sizeof interrupt.path) {
-        std::memcpy(interrupt.path, path.c_str(), path.size() + 1);
+    if (sys.size() < kMaxSystemPath) {
+        std::wmemcpy(interrupt.path, sys.c_str(), sys.size() + 1);
         interrupt.fd = fd;
         interrupt.writing = true;
     }
     return fd;
+}
+
+int OpenTemporary() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH || GetTempFileNameW(folder, L"rvk", 0, name) == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    // Deleted by the system when its last handle closes, the end of the
+    // process included.
+    HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        (void)DeleteFileW(name);
+        errno = EACCES;
+        return -1;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        errno = EMFILE;
+    }
+    return fd;
+}
+
+bool IsOpenForReading(const std::string& path) {
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) return false;
+    // An archive being read is open with writing denied to others: asking
+    // to write to it (without changing it) fails with a sharing violation.
+    HANDLE h = CreateFileW(sys.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 int CloseFile(int fd) {
@@ -164,34 +332,35 @@ int EmptyFile(int fd) { return _chsize_s(fd, 0) == 0 && _lseeki64(fd, 0, SEEK_SE
 uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
 
 int MakeDir(const std::string& path) {
-    if (_mkdir(path.c_str()) == 0) return 0;
-    return errno;
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) return ENOENT;
+    if (CreateDirectoryW(sys.c_str(), nullptr)) return 0;
+    switch (GetLastError()) {
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            return EEXIST;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
+        default:
+            return EACCES;
+    }
 }
-
-namespace {
-
-// True when path names a folder that is no reparse point.
-bool IsPlainFolder(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-           !IsReparsePoint(attributes);
-}
-
-}  // namespace
 
 int OpenFolder(const std::string& path, Folder* folder) {
     // The destination may be a link: only its being a folder counts.
-    DWORD attributes = GetFileAttributesA(path.empty() ? "." : path.c_str());
+    const DWORD attributes = AttributesOf(SystemPath(path.empty() ? "." : path));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return -1;
     folder->path = path;
     return 0;
 }
 
 int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Folder* folder) {
-    const std::string path = parent.path + name;
-    if (create && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) (void)_mkdir(path.c_str());
-    if (!IsPlainFolder(path)) return -1;
-    folder->path = path + "\\";
+    const std::wstring sys = SystemPath(parent.path + name);
+    if (create && !sys.empty() && AttributesOf(sys) == INVALID_FILE_ATTRIBUTES)
+        (void)CreateDirectoryW(sys.c_str(), nullptr);
+    if (!IsPlainFolder(sys)) return -1;
+    folder->path = parent.path + name + "\\";
     return 0;
 }
 
@@ -204,23 +373,25 @@ int RenameIn(const Folder& folder, const std::string& from, const std::string& t
     // One step: the file at `to` is replaced only when `from` takes its
     // place, so a failed rename loses nothing.  Names that differ in case
     // only (one file) are renamed in place.  An archive being read survives:
-    // its sharing mode denies the deletion that replacing it needs.
-    const std::string target = folder.path + to;
-    if (IsReparsePoint(GetFileAttributesA(target.c_str()))) return -1;
-    return MoveFileExA((folder.path + from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+    // its sharing mode denies the deletion that replacing it needs.  A link
+    // at `to` is left alone.
+    const std::wstring sysFrom = SystemPath(folder.path + from), sysTo = SystemPath(folder.path + to);
+    if (sysFrom.empty() || sysTo.empty() || IsReparsePoint(AttributesOf(sysTo))) return -1;
+    return MoveFileExW(sysFrom.c_str(), sysTo.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
 
 void RemoveFileIn(const Folder& folder, const std::string& name) {
-    const std::string path = folder.path + name;
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring sys = SystemPath(folder.path + name);
+    const DWORD attributes = AttributesOf(sys);
     if (attributes == INVALID_FILE_ATTRIBUTES || IsReparsePoint(attributes) ||
         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return;
-    (void)DeleteFileA(path.c_str());
+    (void)DeleteFileW(sys.c_str());
 }
 
-// The longest path Windows takes with the "\\?\" prefix.
-size_t MaxPathLength() { return 32767; }
+// A path of UTF-8 text, up to three bytes for each of the UTF-16 units the
+// system takes; SystemPath refuses what the system would.
+size_t MaxPathLength() { return kMaxSystemPath * 3; }
 
 void RemoveOutputOnInterrupt() {
     if (interrupt.installed) return;
@@ -232,24 +403,61 @@ void RemoveOutputOnInterrupt() {
 }
 
 void EnterBaseFolder() {
-    std::vector<char> buf(MAX_PATH + 1);
+    std::vector<wchar_t> buf(MAX_PATH + 1);
     for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
         if (n == 0) return;
         if (n < buf.size() - 1) {
             buf.resize(n);
             break;
         }
-        if (buf.size() > 0x10000) return;  // longer than any path Windows takes
+        if (buf.size() > kMaxSystemPath) return;  // longer than any path Windows takes
         buf.resize(buf.size() * 2);
     }
-    std::string exe(buf.begin(), buf.end());
-    size_t slash = exe.rfind('\\');
-    if (slash == std::string::npos) return;
-    (void)SetCurrentDirectoryA(exe.substr(0, slash + 1).c_str());
+    std::wstring exe(buf.begin(), buf.end());
+    size_t slash = exe.rfind(L'\\');
+    if (slash == std::wstring::npos) return;
+    (void)SetCurrentDirectoryW(exe.substr(0, slash + 1).c_str());
 }
 
 bool IsOption(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    if (codePageNames) return args;
+    int n = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (wide == nullptr) return args;  // out of memory: the runtime's reading
+    args.clear();
+    for (int i = 0; i < n; ++i) args.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+void KeepSystemCodePageNames() { codePageNames = true; }
+
+void WriteText(std::FILE* out, const std::string& text) {
+    if (!codePageNames && IsConsole(out))
+        WriteToConsole(out, text);
+    else
+        (void)std::fwrite(text.data(), 1, text.size(), out);
+}
+
+void WaitForKeyIfConsoleIsOwn() {
+    DWORD processes[2];
+    const DWORD count = GetConsoleProcessList(processes, 2);
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool inputIsConsole = in != nullptr && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) != 0;
+    if (!ShouldWaitForKey(count, inputIsConsole)) return;
+    WriteText(stdout, "Press any key to close.\n");
+    (void)std::fflush(stdout);
+    (void)FlushConsoleInputBuffer(in);  // keys pressed during the run do not count
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(in, &record, 1, &read) && read == 1)
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+}
 
 namespace {
 
@@ -263,9 +471,9 @@ size_t RuntimeCharLength(const char* s) {
 
 }  // namespace
 
-// Names stay in the code page: the system turns them into Unicode.
-bool DecodesNames(bool) { return false; }
+bool DecodesNames(bool keepRaw) { return !keepRaw; }
 
+// Raw names (-r) are searched as the ANSI functions will read them.
 CharLengthFunction SystemCharLength() { return RuntimeCharLength; }
 
 }  // namespace plat

@@ -6,10 +6,22 @@
 #include "io/little_endian.h"
 
 int Archive::Open(const std::string& path, Failure* why) {
-    if (file_.Open(path, File::kRead) != 0) {
+    if (own_.Open(path, File::kRead) != 0) {
         *why = Failure::kCannotOpen;
         return -1;
     }
+    length_ = static_cast<uint64_t>(own_.Length());
+    return Start(why);
+}
+
+int Archive::OpenWithin(const File& file, uint64_t base, uint64_t length, Failure* why) {
+    file_ = &file;
+    base_ = base;
+    length_ = length;
+    return Start(why);
+}
+
+int Archive::Start(Failure* why) {
     indexLength_ = DatIndexLength(Length());
     if (blocks_.Allocate(2 * kBlockSize) != 0) {
         *why = Failure::kOutOfMemory;
@@ -68,7 +80,7 @@ int Archive::LoadBlock(int k, uint64_t start) {
     uint8_t* block = blocks_.Data() + static_cast<size_t>(k) * kBlockSize;
     blockStart_[k] = UINT64_MAX;
     // A short read means the archive shrank under us.
-    if (file_.ReadAt(start, block, len) != static_cast<int64_t>(len)) return -1;
+    if (file_->ReadAt(base_ + start, block, len) != static_cast<int64_t>(len)) return -1;
     blockStart_[k] = start;
     return 0;
 }
@@ -99,8 +111,9 @@ bool Archive::SameBytes(const Archive& other, HeapBuffer& scratch) const {
     uint8_t* theirs = scratch.Data() + half;
     for (uint64_t pos = 0; pos < Length();) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(Length() - pos, half));
-        if (file_.ReadAt(pos, mine, n) != static_cast<int64_t>(n) ||
-            other.file_.ReadAt(pos, theirs, n) != static_cast<int64_t>(n) || std::memcmp(mine, theirs, n) != 0)
+        if (file_->ReadAt(base_ + pos, mine, n) != static_cast<int64_t>(n) ||
+            other.file_->ReadAt(other.base_ + pos, theirs, n) != static_cast<int64_t>(n) ||
+            std::memcmp(mine, theirs, n) != 0)
             return false;
         pos += n;
     }

@@ -1,6 +1,8 @@
-// An archive being unpacked: its file, its header, and its index (the entry
-// table and the name records), read on demand through a small cache so that
-// every open level of nesting holds little memory.
+// An archive being unpacked: where its bytes lie (a file of its own, or a
+// stretch of another file: a nested archive tested or listed in place), its
+// header, and its index (the entry table and the name records), read on
+// demand through a small cache so that every open level of nesting holds
+// little memory.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +23,14 @@ public:
     // with *why set to the failure to report.
     int Open(const std::string& path, Failure* why);
 
-    const File& Data() const { return file_; }
-    uint64_t Length() const { return static_cast<uint64_t>(file_.Length()); }
+    // Takes the length bytes at base of file (which must stay open) as the
+    // archive and checks its header.  Returns as Open.
+    int OpenWithin(const File& file, uint64_t base, uint64_t length, Failure* why);
+
+    // The file the archive's bytes are in, where they begin, how many.
+    const File& Data() const { return *file_; }
+    uint64_t Base() const { return base_; }
+    uint64_t Length() const { return length_; }
 
     // The entry records the index holds (none for a count of 0 or less), and
     // whether the header promised more.
@@ -44,6 +52,8 @@ public:
     bool SameBytes(const Archive& other, HeapBuffer& scratch) const;
 
 private:
+    // Checks the header once the bytes are found.
+    int Start(Failure* why);
     // Copies len bytes of the index at pos into out.  Returns 0, or -1 when
     // they cannot be read.
     int ReadIndex(uint64_t pos, uint8_t* out, size_t len);
@@ -52,7 +62,10 @@ private:
 
     static constexpr size_t kBlockSize = 32 * 1024;
 
-    File file_;
+    File own_;
+    const File* file_ = &own_;
+    uint64_t base_ = 0;
+    uint64_t length_ = 0;
     DatHeader header_{};
     uint64_t indexLength_ = 0;
     // Two blocks, so that reading the table and the names in turn does not

@@ -1,97 +1,201 @@
-// The output file of one entry, written from a stored entry or a gzip
-// member.  The file keeps its first bytes as they pass (what the nested
-// archive and GIM checks look at, without reading the file back), and is
-// removed unless it was finished: a file left behind is always complete.
+// Where one entry's bytes go.  Unpacking writes them to the output file,
+// which is removed unless it was finished: a file left behind is always
+// complete.  Testing writes nothing, except a gzip member that turns out to
+// be an archive, which goes to a temporary file so that its entries can be
+// tested in turn.  Either way the first bytes are kept as they pass (what
+// the nested-archive and GIM checks look at), and every byte is charged to
+// the run's output budget: testing counts what unpacking would write.
 #include "unpack/entry_output.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
 
+#include "gzip/gzip_header.h"
 #include "gzip/gzip_member.h"
+#include "io/little_endian.h"
 
 namespace {
 
 constexpr size_t kHeadSize = sizeof(WrittenEntry{}.head);
 
-class OutputFile : public ByteSink {
-public:
-    // The file at path, not yet created.
-    OutputFile(Run& run, const std::string& path) : run_(run), path_(path) { std::memset(head_, 0, kHeadSize); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    // An unfinished file is removed.
-    ~OutputFile() override {
-        if (!file_.IsOpen()) return;
-        (void)file_.Close();
-        run_.tree.Remove(path_);
-    }
+bool BeginsWithArchive(const uint8_t* head) { return std::memcmp(head, "GPDA", 4) == 0; }
 
-    // Creates the file, within the run's output budget.  Returns 0, or -1
-    // when it cannot be created or the budget has no room for it.
+// The output of one entry: a sink that keeps the first bytes written and
+// charges them to the run's output budget.
+class EntryOutput : public ByteSink {
+public:
+    EntryOutput(Run& run, uint8_t* head) : run_(run), head_(head) { std::memset(head_, 0, kHeadSize); }
+
+    // Begins the output within the run's output budget and makes it ready.
+    // Returns 0, or -1 when the budget has no room for it (OverBudget()) or
+    // the file cannot be created.
     int Create() {
         if (run_.output.BeginFile() != 0) {
             overBudget_ = true;
             return -1;
         }
-        if (run_.tree.CreateFile(path_, file_) == 0) return 0;
+        if (Open() == 0) return 0;
         run_.output.CancelFile();
         return -1;
     }
 
-    int Write(const uint8_t* data, size_t len) override {
-        if (Charge(written_ + len) != 0) return -1;
-        if (written_ < kHeadSize) std::memcpy(head_ + written_, data, std::min<uint64_t>(len, kHeadSize - written_));
-        written_ += len;
-        return file_.Write(data, len);
-    }
+    // Has the system append len bytes at pos of src, where it can.  Returns
+    // the count copied (short when it could not copy the rest).
+    virtual uint64_t CopyFrom(const File& src, uint64_t pos, uint64_t len) = 0;
 
-    // Writing again from the start: the budget has paid for what is written
-    // again already.
-    int Restart() override {
-        std::memset(head_, 0, kHeadSize);
-        written_ = 0;
-        return file_.Empty();
-    }
+    // Ends the output.  Returns 0, or -1 when data may have been lost.
+    virtual int Finish() = 0;
 
-    // Has the system append len bytes at pos of src.  Returns the count
-    // copied (short when it could not copy the rest, none past the budget).
-    uint64_t CopyFrom(const File& src, uint64_t pos, uint64_t len) {
-        if (Charge(written_ + len) != 0) return 0;
-        uint64_t copied = file_.CopyFrom(src, pos, len);
-        written_ += copied;
-        return copied;
-    }
-
-    // Closes the complete file.  Returns 0, or -1 when closing failed (data
-    // written before may be lost: a network file system or a full quota
-    // reports it only here); the file is removed then.
-    int Finish() {
-        if (file_.Close() == 0) return 0;
-        run_.tree.Remove(path_);
-        return -1;
-    }
-
-    void CopyHead(uint8_t* out) const { std::memcpy(out, head_, kHeadSize); }
-
-    // True when the run's output budget refused the file or a write to it.
+    // True when the run's output budget refused the output or a write to it.
     bool OverBudget() const { return overBudget_; }
 
-private:
-    // Charges the budget for the file reaching `end` bytes.  Returns 0, or
-    // -1 when the budget has no room.
+protected:
+    // Makes the output ready.  Returns 0, or -1 when the file cannot be
+    // created.
+    virtual int Open() = 0;
+
+    // Charges the budget for the output reaching `end` bytes; a stretch
+    // written again (after Forget) is paid for already.  Returns 0, or -1
+    // when the budget has no room.
     int Charge(uint64_t end) {
         if (run_.output.Reach(end) == 0) return 0;
         overBudget_ = true;
         return -1;
     }
 
+    // Charges len more bytes and keeps what falls in the first bytes.
+    // Returns 0, or -1 when the budget has no room (nothing kept then).
+    int Keep(const uint8_t* data, size_t len) {
+        if (Charge(written_ + len) != 0) return -1;
+        if (written_ < kHeadSize) std::memcpy(head_ + written_, data, std::min<uint64_t>(len, kHeadSize - written_));
+        written_ += len;
+        return 0;
+    }
+    void Forget() {
+        std::memset(head_, 0, kHeadSize);
+        written_ = 0;
+    }
+
     Run& run_;
-    const std::string& path_;
-    File file_;
-    uint8_t head_[kHeadSize];
+    uint8_t* head_;
     uint64_t written_ = 0;
     bool overBudget_ = false;
 };
+
+// Unpacking: the output file.
+class OutputFile : public EntryOutput {
+public:
+    OutputFile(Run& run, const std::string& path, uint8_t* head) : EntryOutput(run, head), tree_(run.tree), path_(path) {}
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    // An unfinished file is removed.
+    ~OutputFile() override {
+        if (!file_.IsOpen()) return;
+        (void)file_.Close();
+        tree_.Remove(path_);
+    }
+
+    int Open() override { return tree_.CreateFile(path_, file_); }
+
+    int Write(const uint8_t* data, size_t len) override {
+        if (Keep(data, len) != 0) return -1;
+        return file_.Write(data, len);
+    }
+
+    int Restart() override {
+        Forget();
+        return file_.Empty();
+    }
+
+    // Nothing is copied past the budget.
+    uint64_t CopyFrom(const File& src, uint64_t pos, uint64_t len) override {
+        if (Charge(written_ + len) != 0) return 0;
+        uint64_t copied = file_.CopyFrom(src, pos, len);
+        written_ += copied;
+        return copied;
+    }
+
+    // Closing can report that data written before may be lost (a network
+    // file system or a full quota reports it only here); the file is
+    // removed then.
+    int Finish() override {
+        if (file_.Close() == 0) return 0;
+        tree_.Remove(path_);
+        return -1;
+    }
+
+private:
+    OutputTree& tree_;
+    const std::string& path_;
+    File file_;
+};
+
+// Testing: nothing is written, but the refusal to overwrite an archive being
+// read is decided as unpacking would.  With keepArchive set, bytes that
+// begin with an archive's signature go to the temporary file.
+class TestOutput : public EntryOutput {
+public:
+    // path: where unpacking would write, or empty for none.
+    TestOutput(Run& run, std::string path, bool keepArchive, WrittenEntry& written)
+        : EntryOutput(run, written.head), path_(std::move(path)), keepArchive_(keepArchive),
+          temporary_(written.temporary) {}
+
+    int Open() override { return path_.empty() || !run_.IsBeingRead(path_) ? 0 : -1; }
+
+    int Write(const uint8_t* data, size_t len) override {
+        const uint64_t before = written_;
+        if (Keep(data, len) != 0) return -1;
+        if (!decided_ && written_ >= 4) {
+            decided_ = true;
+            if (keepArchive_ && BeginsWithArchive(head_)) {
+                // The bytes before this piece are all in the head.
+                if (temporary_.OpenTemporary() != 0 || temporary_.Write(head_, static_cast<size_t>(before)) != 0)
+                    return -1;
+            }
+        }
+        return temporary_.IsOpen() ? temporary_.Write(data, len) : 0;
+    }
+
+    int Restart() override {
+        Forget();
+        decided_ = false;
+        return temporary_.IsOpen() ? temporary_.Close() : 0;
+    }
+
+    uint64_t CopyFrom(const File&, uint64_t, uint64_t) override { return 0; }
+
+    int Finish() override { return 0; }
+
+private:
+    std::string path_;
+    bool keepArchive_;
+    bool decided_ = false;
+    File& temporary_;
+};
+
+std::unique_ptr<EntryOutput> NewOutput(Run& run, WrittenEntry& written, bool gzip) {
+    if (run.options.mode == RunMode::kUnpack) return std::make_unique<OutputFile>(run, written.path, written.head);
+    return std::make_unique<TestOutput>(run, written.path, gzip && run.options.recurse, written);
+}
+
+// Works out where name goes.  Returns true when the name is safe.
+bool PlaceOutput(Run& run, const EntryPlace& place, const std::string& name, WrittenEntry* written) {
+    const NameRules& rules = run.options.names;
+    written->name = name;
+    written->path = NormaliseSeparators(OutputPath(run.tree.DestDir(), place.prefix, name), rules);
+    place.record.output = written->path;
+    return !IsUnsafeEntryPath(place.prefix, name, rules);
+}
+
+// Works out where name goes, and refuses an unsafe name.  Returns 0, or -1
+// after reporting the failure.
+int PlaceSafeOutput(Run& run, const EntryPlace& place, const std::string& name, WrittenEntry* written) {
+    if (PlaceOutput(run, place, name, written)) return 0;
+    run.listing.Error(Failure::kUnsafePath, written->path);
+    return -1;
+}
 
 // Reports that the run's output passed its budget, and stops the run.
 void ReportTooMuchOutput(Run& run) {
@@ -99,19 +203,8 @@ void ReportTooMuchOutput(Run& run) {
     run.stopped = true;
 }
 
-// Works out where name goes, and refuses an unsafe name.  Returns 0, or -1
-// after reporting the failure.
-int PlaceOutput(Run& run, const EntryPlace& place, const std::string& name, WrittenEntry* written) {
-    const NameRules& rules = run.options.names;
-    written->name = name;
-    written->path = NormaliseSeparators(OutputPath(run.tree.DestDir(), place.prefix, name), rules);
-    if (!IsUnsafeEntryPath(place.prefix, name, rules)) return 0;
-    run.listing.Error(Failure::kUnsafePath, written->path);
-    return -1;
-}
-
-// Creates the output file.  Returns 0, or -1 after reporting the failure.
-int CreateOutput(Run& run, const WrittenEntry& written, OutputFile& out) {
+// Makes the output ready.  Returns 0, or -1 after reporting the failure.
+int CreateOutput(Run& run, const WrittenEntry& written, EntryOutput& out) {
     if (out.Create() == 0) return 0;
     if (out.OverBudget())
         ReportTooMuchOutput(run);
@@ -122,7 +215,7 @@ int CreateOutput(Run& run, const WrittenEntry& written, OutputFile& out) {
 
 // Reports a failed read of the archive or write of the output file, or a
 // write the output budget refused.
-void ReportBrokenCopy(Run& run, const EntryPlace& place, const WrittenEntry& written, const OutputFile& out,
+void ReportBrokenCopy(Run& run, const EntryPlace& place, const WrittenEntry& written, const EntryOutput& out,
                       bool readFailed) {
     if (out.OverBudget())
         ReportTooMuchOutput(run);
@@ -132,44 +225,20 @@ void ReportBrokenCopy(Run& run, const EntryPlace& place, const WrittenEntry& wri
         run.listing.Error(Failure::kCannotWrite, written.path);
 }
 
-}  // namespace
-
-int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, const std::string& name,
-                     WrittenEntry* written) {
-    if (PlaceOutput(run, place, CutGz(name, run.options.names), written) != 0) return -1;
-    OutputFile out(run, written->path);
-    if (CreateOutput(run, *written, out) != 0) return -1;
-    // The piece already read goes through memory, the rest is copied by the
-    // system where it can, and through the buffer where it cannot.
-    bool copiedBySystem = false;
-    int more;
-    while ((more = src.Fill()) > 0) {
-        if (out.Write(src.Data(), src.Available()) != 0) {
-            ReportBrokenCopy(run, place, *written, out, false);
-            return -1;
-        }
-        src.Consume(src.Available());
-        if (!copiedBySystem && src.Remaining() > 0) {
-            copiedBySystem = true;
-            src.Skip(out.CopyFrom(place.archive, src.NextOffset(), src.Remaining()));
-        }
-    }
-    if (more < 0 || out.Finish() != 0) {
-        ReportBrokenCopy(run, place, *written, out, more < 0);
-        return -1;
-    }
-    out.CopyHead(written->head);
-    run.listing.EndEntry();
-    return 0;
+EntryRecord::Content ContentOf(const uint8_t* head) {
+    if (BeginsWithArchive(head)) return EntryRecord::Content::kArchive;
+    if (std::memcmp(head, "MIG.", 4) == 0) return EntryRecord::Content::kGim;
+    return EntryRecord::Content::kData;
 }
 
-int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, const std::string& name,
-                   WrittenEntry* written) {
-    const NameRules& rules = run.options.names;
+// Reads the gzip header into the record.  Returns 0, or -1 after reporting
+// the failure.
+int ReadHeader(Run& run, const EntryPlace& place, EntryReader& src) {
     GzipHeader header;
     switch (ReadGzipHeader(src, &header)) {
         case GzipHeaderResult::kOk:
-            break;
+            place.record.gzip = header;
+            return 0;
         case GzipHeaderResult::kBad:
             run.listing.Error(Failure::kBadGzipHeader, place.archivePath);
             return -1;
@@ -177,25 +246,139 @@ int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, const st
             run.listing.Error(Failure::kCannotRead, place.archivePath);
             return -1;
     }
-    const std::string fileName = header.fileName ? NameFromArchive(*header.fileName, rules) : name;
-    if (PlaceOutput(run, place, CutGz(fileName, rules), written) != 0) return -1;
-    OutputFile out(run, written->path);
-    if (CreateOutput(run, *written, out) != 0) return -1;
+    return -1;
+}
+
+// The name a gzip member is written under: the header's file name, if any.
+std::string GzipFileName(const Run& run, const EntryPlace& place) {
+    const auto& fileName = place.record.gzip->fileName;
+    return CutGz(fileName ? NameFromArchive(*fileName, run.options.names) : place.record.name, run.options.names);
+}
+
+}  // namespace
+
+int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written) {
+    if (PlaceSafeOutput(run, place, CutGz(place.record.name, run.options.names), written) != 0) return -1;
+    std::unique_ptr<EntryOutput> out = NewOutput(run, *written, false);
+    if (CreateOutput(run, *written, *out) != 0) return -1;
+    // The piece already read goes through memory, the rest is copied by the
+    // system where it can, and through the buffer where it cannot.
+    bool copiedBySystem = false;
+    int more;
+    while ((more = src.Fill()) > 0) {
+        if (out->Write(src.Data(), src.Available()) != 0) {
+            ReportBrokenCopy(run, place, *written, *out, false);
+            return -1;
+        }
+        src.Consume(src.Available());
+        if (!copiedBySystem && src.Remaining() > 0) {
+            copiedBySystem = true;
+            src.Skip(out->CopyFrom(place.archive, src.NextOffset(), src.Remaining()));
+        }
+    }
+    if (more < 0 || out->Finish() != 0) {
+        ReportBrokenCopy(run, place, *written, *out, more < 0);
+        return -1;
+    }
+    place.record.expanded = place.record.size;
+    place.record.content = ContentOf(written->head);
+    written->nestedFile = &place.archive;
+    written->nestedBase = place.base + place.record.offset;
+    written->nestedLength = place.record.size;
+    run.listing.EndEntry();
+    return 0;
+}
+
+int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written) {
+    if (ReadHeader(run, place, src) != 0) return -1;
+    if (PlaceSafeOutput(run, place, GzipFileName(run, place), written) != 0) return -1;
+    std::unique_ptr<EntryOutput> out = NewOutput(run, *written, true);
+    if (CreateOutput(run, *written, *out) != 0) return -1;
     InflateOutcome outcome{InflateOutcome::kEnd, 0, 0, GzipChecksum::kNone};
     // A member that ends right after its header is never inflated.
-    if (src.Remaining() > 0) outcome = ExpandMember(src, out);
+    if (src.Remaining() > 0) outcome = ExpandMember(src, *out);
     if (outcome.stop == InflateOutcome::kReadFailed || outcome.stop == InflateOutcome::kWriteFailed) {
-        ReportBrokenCopy(run, place, *written, out, outcome.stop == InflateOutcome::kReadFailed);
+        ReportBrokenCopy(run, place, *written, *out, outcome.stop == InflateOutcome::kReadFailed);
         return -1;
     }
+    place.record.expanded = outcome.produced;
+    place.record.content = ContentOf(written->head);
+    place.record.checksum = outcome.checksum;
     if (outcome.stop == InflateOutcome::kCode) run.listing.InflateCode(outcome.code);
-    if (out.Finish() != 0) {
-        ReportBrokenCopy(run, place, *written, out, false);
+    if (out->Finish() != 0) {
+        ReportBrokenCopy(run, place, *written, *out, false);
         return -1;
     }
-    out.CopyHead(written->head);
+    if (written->temporary.IsOpen()) {
+        written->nestedFile = &written->temporary;
+        written->nestedLength = outcome.produced;
+    }
+    written->checksum = outcome.checksum;
     run.listing.Expanded(outcome.produced);
     run.listing.EndEntry();
-    if (outcome.checksum == GzipChecksum::kBad) run.listing.Error(Failure::kBadGzipChecksum, written->path);
+    return 0;
+}
+
+int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip, WrittenEntry* written) {
+    EntryRecord& record = place.record;
+    std::memset(written->head, 0, kHeadSize);
+    if (gzip) {
+        GzipHeader header;
+        const GzipHeaderResult read = ReadGzipHeader(src, &header);
+        if (read != GzipHeaderResult::kOk) {
+            run.listing.ListEntry(record);
+            run.listing.Error(read == GzipHeaderResult::kBad ? Failure::kBadGzipHeader : Failure::kCannotRead,
+                              place.archivePath);
+            return -1;
+        }
+        record.gzip = header;
+        // The length of the expanded bytes, as the trailer in the last 4
+        // bytes records it; a member under 18 bytes cannot hold a header
+        // and a trailer.
+        uint8_t trailer[4];
+        if (record.size >= 18) {
+            if (place.archive.ReadAt(place.base + record.offset + record.size - 4, trailer, 4) != 4) {
+                run.listing.ListEntry(record);
+                run.listing.Error(Failure::kCannotRead, place.archivePath);
+                return -1;
+            }
+            record.expanded = ReadLE32(trailer);
+        }
+        (void)ExpandHead(src, written->head, kHeadSize);
+    } else {
+        std::memcpy(written->head, src.Data(), std::min(src.Available(), kHeadSize));
+        record.expanded = record.size;
+        written->nestedFile = &place.archive;
+        written->nestedBase = place.base + record.offset;
+        written->nestedLength = record.size;
+    }
+    record.content = ContentOf(written->head);
+    const bool safe = PlaceOutput(run, place, gzip ? GzipFileName(run, place) : CutGz(record.name, run.options.names), written);
+    run.listing.ListEntry(record);
+    if (!safe) {
+        run.listing.Error(Failure::kUnsafePath, written->path);
+        return -1;
+    }
+    if (!gzip || record.content != EntryRecord::Content::kArchive || !run.options.recurse) return 0;
+    // Only its entries are wanted, but those need the whole archive.
+    EntryReader whole(place.archive, run.buffer.Data(), run.buffer.Size(), place.base + record.offset, record.size);
+    GzipHeader skipped;
+    if (ReadGzipHeader(whole, &skipped) != GzipHeaderResult::kOk) return -1;
+    // The temporary file's bytes count against the output budget.
+    TestOutput out(run, std::string(), true, *written);
+    InflateOutcome outcome{InflateOutcome::kWriteFailed, 0, 0, GzipChecksum::kNone};
+    if (out.Create() == 0) outcome = ExpandMember(whole, out);
+    if (out.OverBudget()) {
+        ReportTooMuchOutput(run);
+        return -1;
+    }
+    if (outcome.stop == InflateOutcome::kReadFailed) {
+        run.listing.Error(Failure::kCannotRead, place.archivePath);
+        return -1;
+    }
+    if (written->temporary.IsOpen()) {
+        written->nestedFile = &written->temporary;
+        written->nestedLength = outcome.produced;
+    }
     return 0;
 }

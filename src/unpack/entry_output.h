@@ -1,37 +1,55 @@
-// Writing one entry's output file: a stored entry copied, a gzip member
-// expanded, every byte charged to the run's output budget.  A file whose
-// writing fails is removed; the failure is reported to the listing.  A file
-// or a write the budget has no room for stops the whole run.
+// One entry's data: a stored entry copied, a gzip member expanded, into its
+// output file (unpacking) or into nothing (testing: every byte is read and
+// expanded, nothing is written), or only looked at (listing).  Unpacking and
+// testing charge every byte to the run's output budget; a file or a write it
+// has no room for stops the whole run.  Failures are reported to the
+// listing; an output file whose writing fails is removed.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "gzip/gzip_header.h"
 #include "io/entry_reader.h"
+#include "io/file.h"
+#include "unpack/listing.h"
 #include "unpack/run.h"
 
-// Where an entry went, once its file is written and its line ended.
+// Where an entry went, once its data are written, tested or listed.
 struct WrittenEntry {
-    std::string name;     // the entry's final name: gzip file name taken, ".gz" cut
-    std::string path;     // the output path, separators the system's own
-    uint8_t head[16];     // the file's first bytes, zero where it is shorter
+    std::string name;  // the entry's final name: gzip file name taken, ".gz" cut
+    std::string path;  // the output path, separators the system's own
+    uint8_t head[16];  // the data's first bytes, zero where there are fewer
+    // Where a nested archive in it can be read when no output file holds it
+    // (testing and listing): a stretch of its archive, or `temporary`.
+    const File* nestedFile = nullptr;
+    uint64_t nestedBase = 0;
+    uint64_t nestedLength = 0;
+    File temporary;  // a gzip member's expanded bytes, when they are an archive
+    GzipChecksum checksum = GzipChecksum::kNone;  // what a gzip member's trailer said
 };
 
-// Where an entry's bytes come from, and the names it goes under.
+// The entry being handled: its archive, and the record the listing keeps.
 struct EntryPlace {
     const File& archive;
+    uint64_t base;                   // where the archive's bytes begin in that file
     const std::string& archivePath;  // as error lines print it
     const std::string& prefix;
+    EntryRecord& record;             // named; gets the kind, output, sizes, ...
 };
 
-// Writes a stored entry under name (the ".gz" cut applied here) and ends its
-// line.  Returns 0 with *written set, -1 after reporting a failure.
-int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, const std::string& name,
-                     WrittenEntry* written);
+// Writes (or tests) a stored entry under its name (the ".gz" cut applied
+// here) and ends its line.  Returns 0 with *written set, -1 after reporting
+// a failure.
+int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written);
 
 // Reads the gzip header, expands the member under the header's file name
-// (or name), ends its line and reports a bad checksum.  Returns 0 with
-// *written set, -1 after reporting a failure (no file is left then).
-int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, const std::string& name,
-                   WrittenEntry* written);
+// (or the entry's name) and ends its line; a bad checksum is the caller's to
+// report.  Returns 0 with *written set, -1 after reporting a failure (no
+// file is left then).
+int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written);
+
+// Lists an entry from its first bytes (and, for a gzip member, the length
+// its trailer records), without expanding it; a gzip member that holds an
+// archive is expanded into a temporary file when the run walks nested
+// archives.  Returns 0 with *written set, -1 after reporting a failure.
+int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip, WrittenEntry* written);

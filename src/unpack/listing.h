@@ -1,12 +1,22 @@
-// The listing: every line the tool prints on standard output, one per entry
-// and one per failure.  The one place that knows the lines' forms and
-// whether a line is still open, and that counts failures (for the exit
-// status, and for keeping a nested archive whose unpacking failed).
+// The listing: everything the tool prints on standard output, one line per
+// entry and one per failure, as text or as JSON Lines.  The one place that
+// knows the lines' forms and whether a line is still open, and that counts
+// failures (for the exit status, and for keeping a nested archive whose
+// unpacking failed).
+//
+// The walk tells the listing what it learns of each entry as it goes, in an
+// EntryRecord it keeps up to date.  Text lines are printed as the events
+// come; a JSON object per entry is printed once the entry is done, or at its
+// first failure, so that the failure's object follows it.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+
+#include "gzip/gzip_header.h"
+#include "gzip/gzip_member.h"
 
 // The failures an error line reports.
 enum class Failure {
@@ -29,15 +39,41 @@ enum class Failure {
     kTooMuchOutput,       // the archive given
 };
 
+// What is known of one entry.
+struct EntryRecord {
+    enum class Kind { kUnknown, kStored, kGzip };
+    enum class Content { kUnknown, kArchive, kGim, kData };
+
+    std::string archivePath;               // the archive it is in, as error lines print it
+    int number = 0;                        // its place in the table, from 1
+    uint32_t offset = 0;
+    uint32_t size = 0;
+    std::string prefix;                    // put before the name in the listing
+    bool named = false;                    // the name is known (not for a bad name record)
+    std::string name;                      // as listed
+    std::optional<std::string> nameBytes;  // the name record's text as read (none: a made-up name)
+    Kind kind = Kind::kUnknown;
+    Content content = Content::kUnknown;
+    std::optional<uint64_t> expanded;      // bytes written for it, or the length a gzip trailer records
+    std::string output;                    // the file written (or that would be); empty until known
+    std::optional<GzipHeader> gzip;
+    GzipChecksum checksum = GzipChecksum::kNone;
+};
+
 class Listing {
 public:
+    enum class Style { kText, kJson };
+
     // Prints to out (standard output in the tool).
-    explicit Listing(std::FILE* out) : out_(out) {}
+    explicit Listing(std::FILE* out, Style style = Style::kText) : out_(out), style_(style) {}
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
 
-    // Starts an entry's line: "<prefix><name> <size> bytes".
-    void BeginEntry(const std::string& prefix, const std::string& name, uint64_t size);
+    // ---- an entry being unpacked or tested ----
+
+    // Starts an entry's line: "<prefix><name> <size> bytes".  The record
+    // must live until EntryDone; the walk keeps filling it in.
+    void BeginEntry(const EntryRecord& entry);
 
     // Adds a gzip member's expanded size to its line: " to <n> bytes".
     void Expanded(uint64_t produced);
@@ -49,13 +85,26 @@ public:
     // Ends the entry's line.
     void EndEntry();
 
+    // The entry is done (before a nested archive in it is walked): its JSON
+    // object is printed, if it was not already.
+    void EntryDone();
+
+    // ---- an entry being listed ----
+
+    // One whole line: stored size, expanded size, kind, content, then the
+    // name as the unpacking listing prints it.  The record must live until
+    // EntryDone, as for BeginEntry.
+    void ListEntry(const EntryRecord& entry);
+
+    // ---- failures ----
+
     // "error : <words> <path>" at the start of a line of its own, whether an
     // entry's line was open or not.
     void Error(Failure failure, const std::string& path);
 
-    // "error : bad entry <number> in <archive>": an entry (numbered from 1)
-    // whose name record lies outside the index.
-    void BadEntry(int number, const std::string& archivePath);
+    // "error : bad entry <number> in <archive>": an entry whose name record
+    // lies outside the index (so it has no name and no line of its own).
+    void BadEntry(const EntryRecord& entry);
 
     // How many failures have been reported: error lines and inflate codes.
     uint64_t Failures() const { return failures_; }
@@ -64,10 +113,15 @@ private:
     // Prints text; every byte of the listing goes through here.  A line is
     // open until text ending in a line break.
     void Write(const std::string& text);
-    // "error : <words> <path>" on a line of its own, counted as a failure.
-    void ErrorLine(const std::string& words, const std::string& path);
+    // Prints the JSON object of the open entry, once.
+    void EmitEntry();
+    // A failure: the words and path of its line, and for JSON its own fields.
+    void Report(const std::string& words, const std::string& path, const std::string& jsonError, int code = 0);
 
     std::FILE* out_;
+    Style style_;
     bool atLineStart_ = true;
     uint64_t failures_ = 0;
+    const EntryRecord* entry_ = nullptr;  // the entry begun and not yet done
+    bool entryEmitted_ = false;
 };

@@ -34,3 +34,9 @@ int OutputBudget::Reach(uint64_t end) {
     fileCharged_ = end;
     return 0;
 }
+
+bool Run::IsBeingRead(const std::string& path) const {
+    for (const OpenArchive& a : open)
+        if (*a.path == path) return true;
+    return plat::IsOpenForReading(path);
+}

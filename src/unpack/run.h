@@ -60,8 +60,16 @@ private:
     uint64_t fileCharged_ = 0;  // the file begun last: how far it is paid for
 };
 
+// What a run does with each entry.
+enum class RunMode {
+    kUnpack,  // writes it out
+    kTest,    // reads and expands it, checks everything, writes nothing
+    kList,    // lists it from its first bytes
+};
+
 // What the command line chose, the same for every archive of one run.
 struct RunOptions {
+    RunMode mode = RunMode::kUnpack;
     bool recurse = true;  // unpack archives found inside
     NameRules names;      // how names are held and searched
     RunLimits limits;
@@ -85,6 +93,18 @@ struct Run {
     OutputBudget output;
     std::string topArchive;        // the archive given, as error lines print it
     bool stopped = false;          // the run ran out of budget: every walk returns
-    std::vector<const Archive*> open;  // the archives being unpacked, outermost first
+    // The archives being unpacked, outermost first, with their paths as
+    // error lines print them.
+    struct OpenArchive {
+        const Archive* archive;
+        const std::string* path;
+    };
+    std::vector<OpenArchive> open;
     HeapBuffer buffer;             // the entries' bytes pass through it, at every level
+
+    // True when an output file at path would overwrite an archive being
+    // read, which unpacking refuses: one open on disk, or (testing and
+    // listing, which read nested archives in place) one that unpacking
+    // would have written there.
+    bool IsBeingRead(const std::string& path) const;
 };

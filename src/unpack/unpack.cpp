@@ -4,6 +4,7 @@
 // images get the ".gim" extension.
 #include "unpack/unpack.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "unpack/archive.h"
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr size_t kBufferSize = 0x100000;  // entries' bytes pass through 1 MiB
+constexpr size_t kListPiece = 4096;       // what listing reads of an entry at a time
 
 // One archive being unpacked: the top one at depth 0, nested ones below.
 struct Level {
@@ -22,26 +24,28 @@ struct Level {
     int depth;
 };
 
-void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, int depth);
+void UnpackLevel(Run& run, const std::string& path, const WrittenEntry* within, const std::string& prefix, int depth);
 
 // Keeps an archive on the run's list of open archives for as long as it lives.
 class OpenArchiveEntry {
 public:
-    OpenArchiveEntry(Run& run, const Archive& a) : open_(run.open) { open_.push_back(&a); }
+    OpenArchiveEntry(Run& run, const Archive& a, const std::string& path) : open_(run.open) {
+        open_.push_back(Run::OpenArchive{&a, &path});
+    }
     ~OpenArchiveEntry() { open_.pop_back(); }
     OpenArchiveEntry(const OpenArchiveEntry&) = delete;
     OpenArchiveEntry& operator=(const OpenArchiveEntry&) = delete;
 
 private:
-    std::vector<const Archive*>& open_;
+    std::vector<Run::OpenArchive>& open_;
 };
 
 // True when the archive holds the same bytes as one of the archives being
 // unpacked around it: unpacking it would repeat that one's walk, which led
 // here, without end.
 bool RepeatsAnOpenArchive(Run& run, const Archive& archive) {
-    for (const Archive* outer : run.open)
-        if (archive.SameBytes(*outer, run.buffer)) return true;
+    for (const Run::OpenArchive& outer : run.open)
+        if (archive.SameBytes(*outer.archive, run.buffer)) return true;
     return false;
 }
 
@@ -69,67 +73,106 @@ void UnpackNested(Level& level, const WrittenEntry& written, uint64_t failuresBe
         return;
     }
     ++run.nestedArchives;
-    UnpackLevel(run, written.path, nestedPrefix, level.depth + 1);
-    if (run.listing.Failures() == failuresBefore) run.tree.Remove(written.path);
+    run.listing.EntryDone();
+    // Unpacking reads the file it wrote; testing and listing read the bytes
+    // where they are.
+    const bool unpacking = run.options.mode == RunMode::kUnpack;
+    UnpackLevel(run, written.path, unpacking ? nullptr : &written, nestedPrefix, level.depth + 1);
+    if (unpacking && run.listing.Failures() == failuresBefore) run.tree.Remove(written.path);
 }
 
-// What follows a written entry: a nested archive is unpacked, a GIM image
-// renamed.
-void AfterEntry(Level& level, const WrittenEntry& written, uint64_t failuresBefore) {
+// What follows a written entry: a GIM image is renamed (testing and listing
+// only say what its name would be), a bad gzip checksum reported, a nested
+// archive unpacked.
+void AfterEntry(Level& level, WrittenEntry& written, EntryRecord& record, uint64_t failuresBefore) {
     Run& run = level.run;
-    if (Begins(written.head, "GPDA")) {
-        if (run.options.recurse) UnpackNested(level, written, failuresBefore);
-    } else if (Begins(written.head, "MIG.")) {
+    if (Begins(written.head, "MIG.")) {
         std::string gim = GimPath(written.path, level.prefix + written.name, run.options.names);
-        if (!gim.empty()) (void)run.tree.Rename(written.path, gim);
+        if (!gim.empty() && (run.options.mode != RunMode::kUnpack || run.tree.Rename(written.path, gim) == 0))
+            record.output = gim;
     }
+    if (written.checksum == GzipChecksum::kBad) run.listing.Error(Failure::kBadGzipChecksum, written.path);
+    if (Begins(written.head, "GPDA") && run.options.recurse) UnpackNested(level, written, failuresBefore);
 }
 
-// The name an entry is listed under.  Returns 1 with *name set, 0 when its
+// The name an entry is listed under, in the record.  Returns 1, 0 when its
 // name record lies outside the index, -1 when the archive cannot be read.
-int ListedName(Level& level, const DatEntry& e, int i, std::string* name) {
+int ListedName(Level& level, const DatEntry& e, int i, EntryRecord* record) {
     const NameRules& rules = level.run.options.names;
     if (e.nameOffset == 0) {
-        *name = MadeUpName(level.path, i, rules);
+        record->name = MadeUpName(level.path, i, rules);
+        record->named = true;
         return 1;
     }
     std::string text;
     int found = level.archive.ReadNameText(e.nameOffset, &text);
-    if (found == 1) *name = FinishStoredName(NameFromArchive(text, rules), rules);
-    return found;
+    if (found != 1) return found;
+    record->nameBytes = text;
+    record->name = FinishStoredName(NameFromArchive(text, rules), rules);
+    record->named = true;
+    return 1;
 }
 
-// Unpacks entry i.  Returns 0, or -1 when the archive cannot be read any
-// more.
+// Reads the entry's data and hands them on by the run's mode, then what
+// follows a written entry.  Returns 0, or -1 after a failure.
+int HandleData(Level& level, const DatEntry& e, EntryRecord& record, uint64_t failuresBefore) {
+    Run& run = level.run;
+    // A listed entry's line comes before the failure that ends it.
+    const bool listing = run.options.mode == RunMode::kList;
+    if (!DatEntryInRange(e, level.archive.Length())) {
+        if (listing) run.listing.ListEntry(record);
+        run.listing.Error(Failure::kEntryOutOfRange, level.path);
+        return -1;
+    }
+    // Listing reads a few bytes of each entry, in small pieces.
+    const uint64_t at = level.archive.Base() + e.offset;
+    const size_t piece = listing ? std::min<size_t>(run.buffer.Size(), kListPiece) : run.buffer.Size();
+    EntryReader src(level.archive.Data(), run.buffer.Data(), piece, at, e.size);
+    if (src.Fill() < 0) {
+        if (listing) run.listing.ListEntry(record);
+        run.listing.Error(Failure::kCannotRead, level.path);
+        return -1;
+    }
+    const bool gzip = src.Available() >= 2 && src.Data()[0] == 0x1F && src.Data()[1] == 0x8B;
+    record.kind = gzip ? EntryRecord::Kind::kGzip : EntryRecord::Kind::kStored;
+    const EntryPlace place{level.archive.Data(), level.archive.Base(), level.path, level.prefix, record};
+    WrittenEntry written;
+    int result = listing ? ListEntryData(run, place, src, gzip, &written)
+                 : gzip  ? WriteGzipEntry(run, place, src, &written)
+                         : WriteStoredEntry(run, place, src, &written);
+    if (result != 0) return -1;
+    AfterEntry(level, written, record, failuresBefore);
+    return 0;
+}
+
+// Unpacks (tests, lists) entry i.  Returns 0, or -1 when the archive cannot
+// be read any more.
 int WalkEntry(Level& level, int i) {
     Run& run = level.run;
     const uint64_t failuresBefore = run.listing.Failures();
     DatEntry e;
-    std::string name;
-    int named = level.archive.ReadEntry(i, &e) == 0 ? ListedName(level, e, i, &name) : -1;
+    if (level.archive.ReadEntry(i, &e) != 0) {
+        run.listing.Error(Failure::kCannotRead, level.path);
+        return -1;
+    }
+    EntryRecord record;
+    record.archivePath = level.path;
+    record.number = i + 1;
+    record.offset = e.offset;
+    record.size = e.size;
+    record.prefix = level.prefix;
+    int named = ListedName(level, e, i, &record);
     if (named < 0) {
         run.listing.Error(Failure::kCannotRead, level.path);
         return -1;
     }
     if (named == 0) {
-        run.listing.BadEntry(i + 1, level.path);
+        run.listing.BadEntry(record);
         return 0;
     }
-    run.listing.BeginEntry(level.prefix, name, e.size);
-    if (!DatEntryInRange(e, level.archive.Length())) {
-        run.listing.Error(Failure::kEntryOutOfRange, level.path);
-        return 0;
-    }
-    EntryReader src(level.archive.Data(), run.buffer.Data(), run.buffer.Size(), e.offset, e.size);
-    if (src.Fill() < 0) {
-        run.listing.Error(Failure::kCannotRead, level.path);
-        return 0;
-    }
-    const bool gzip = src.Available() >= 2 && src.Data()[0] == 0x1F && src.Data()[1] == 0x8B;
-    const EntryPlace place{level.archive.Data(), level.path, level.prefix};
-    WrittenEntry written;
-    int result = gzip ? WriteGzipEntry(run, place, src, name, &written) : WriteStoredEntry(run, place, src, name, &written);
-    if (result == 0) AfterEntry(level, written, failuresBefore);
+    if (run.options.mode != RunMode::kList) run.listing.BeginEntry(record);
+    (void)HandleData(level, e, record, failuresBefore);
+    run.listing.EntryDone();
     return 0;
 }
 
@@ -149,10 +192,15 @@ void WalkEntries(Level& level) {
     if (level.archive.TableTooLarge() && !run.stopped) run.listing.Error(Failure::kEntryTableTooLarge, level.path);
 }
 
-void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, int depth) {
+// Unpacks the archive at path, or (within not null) the nested archive
+// whose bytes lie where within says, under prefix.
+void UnpackLevel(Run& run, const std::string& path, const WrittenEntry* within, const std::string& prefix, int depth) {
     Archive archive;
     Failure why;
-    if (archive.Open(path, &why) != 0) {
+    int opened = within != nullptr
+                     ? archive.OpenWithin(*within->nestedFile, within->nestedBase, within->nestedLength, &why)
+                     : archive.Open(path, &why);
+    if (opened != 0) {
         run.listing.Error(why, path);
         return;
     }
@@ -165,7 +213,7 @@ void UnpackLevel(Run& run, const std::string& path, const std::string& prefix, i
         const RunLimits& limits = run.options.limits;
         run.output.SetLimit(archive.Length(), limits.outputPerArchiveByte, limits.outputAllowance);
     }
-    OpenArchiveEntry listed(run, archive);
+    OpenArchiveEntry listed(run, archive, path);
     Level level{run, archive, path, prefix, depth};
     WalkEntries(level);
 }
@@ -180,5 +228,5 @@ void UnpackArchive(const std::string& archivePath, const std::string& destDir, c
         listing.Error(Failure::kOutOfMemory, archivePath);
         return;
     }
-    UnpackLevel(run, archivePath, std::string(), 0);
+    UnpackLevel(run, archivePath, nullptr, std::string(), 0);
 }

@@ -54,6 +54,13 @@ protected:
     std::string dir_;
 };
 
+// An archive of these entries.
+inline Archive Of(std::vector<Entry> entries) {
+    Archive a;
+    a.entries = std::move(entries);
+    return a;
+}
+
 // A number as the listing prints it.
 template <typename Integer>
 std::string N(Integer n) {

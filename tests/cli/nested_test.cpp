@@ -12,12 +12,6 @@ namespace {
 
 class NestedCli : public CliTest {};
 
-Archive Of(std::vector<Entry> entries) {
-    Archive a;
-    a.entries = std::move(entries);
-    return a;
-}
-
 // ui/menu.dat holding two files, then after.txt.
 Archive MenuArchive(const Bytes& menu) {
     return Of({Named("ui/menu.dat", menu), Named("after.txt", "z")});

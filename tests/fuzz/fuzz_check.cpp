@@ -44,7 +44,7 @@ struct Workspace {
     std::string elsewhere;
 };
 
-// A link planted in the destination before a run: where, and to what.
+// A link planted in the destination before unpacking: where, and to what.
 struct PlantedLink {
     const char* name;    // in the destination
     const char* target;  // in the outside folder
@@ -101,9 +101,6 @@ std::string MakeFolder(const std::string& parent, const char* name) {
 
 Workspace& Work() {
     static Workspace* w = [] {
-        // The listing lines are of no interest; printing them to /dev/null
-        // keeps each run cheap.
-        if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
         auto* made = new Workspace;
         made->root = MakeFolder(WorkParent(), "ravelkit-fuzz");
         made->archive = made->root + "/fuzz.dat";
@@ -162,11 +159,12 @@ void CheckNothingOutside(const Workspace& w) {
 }
 
 // Makes the destination with the link chosen by bits 1-3 of `choice` in it,
-// if any.  Returns that link, or null.
+// if any.  Returns that link, or null (the destination is then left to the
+// tool to make).
 const PlantedLink* PlantLink(const Workspace& w, uint8_t choice) {
-    if (mkdir(w.dest.c_str(), 0777) != 0) Fail("cannot make " + w.dest);
     const size_t pick = (choice >> 1) & 7;
     if (pick == 0 || pick > sizeof kPlantedLinks / sizeof kPlantedLinks[0]) return nullptr;
+    if (mkdir(w.dest.c_str(), 0777) != 0) Fail("cannot make " + w.dest);
     const PlantedLink* planted = &kPlantedLinks[pick - 1];
     const std::string at = w.dest + "/" + planted->name, target = w.outside + "/" + planted->target;
     if ((planted->hard ? link(target.c_str(), at.c_str()) : symlink(target.c_str(), at.c_str())) != 0)
@@ -197,15 +195,38 @@ uint64_t BytesIn(const std::string& dest) {
     return total;
 }
 
+// Runs the tool's walk over the archive with the given options and returns
+// its listing.
+std::string Listed(const Workspace& w, const RunOptions& run) {
+    char* text = nullptr;
+    size_t length = 0;
+    std::FILE* out = open_memstream(&text, &length);
+    if (out == nullptr) Fail("cannot open a memory stream");
+    {
+        Listing listing(out);
+        UnpackArchive(w.archive, w.dest + "/", run, listing);
+    }
+    std::fclose(out);
+    std::string listed(text, length);
+    std::free(text);
+    return listed;
+}
+
+// Testing prints what unpacking prints, but for the failures that only
+// creating and writing files can meet.
+bool CreationFailed(const std::string& listing) {
+    return listing.find("error : cannot create ") != std::string::npos ||
+           listing.find("error : cannot write ") != std::string::npos;
+}
+
 }  // namespace
 
 void CheckInput(const uint8_t* data, size_t size) {
     Workspace& w = Work();
     WriteWhole(w.archive, data, size);
-    // Another header byte the format ignores: bit 0 chooses the name form,
-    // bits 1-3 a link to plant in the destination.
+    // A header byte the format ignores: bit 0 chooses the name form, bits
+    // 1-3 a link to plant in the destination before unpacking.
     const uint8_t choice = size > 8 ? data[8] : 0;
-    const PlantedLink* planted = PlantLink(w, choice);
 
     const int freeFdBefore = LowestFreeFd();
     // Both name forms: decoded names (the default) and raw ones (-r).
@@ -215,9 +236,14 @@ void CheckInput(const uint8_t* data, size_t size) {
     run.limits.entries = kCheckEntries;
     run.limits.outputPerArchiveByte = kCheckOutputPerArchiveByte;
     run.limits.outputAllowance = kCheckOutputAllowance;
-    Listing listing(stdout);
-    UnpackArchive(w.archive, w.dest + "/", run, listing);
-    std::fflush(stdout);
+    run.mode = RunMode::kTest;
+    const std::string tested = Listed(w, run);
+    if (fs::exists(w.dest)) Fail("testing created " + w.dest);
+    const PlantedLink* planted = PlantLink(w, choice);
+    run.mode = RunMode::kUnpack;
+    const std::string unpacked = Listed(w, run);
+    if (tested != unpacked && !CreationFailed(unpacked))
+        Fail("testing printed\n" + tested + "where unpacking printed\n" + unpacked);
     if (LowestFreeFd() != freeFdBefore) Fail("a file handle was left open");
 
     CheckNothingOutside(w);
