@@ -3,9 +3,11 @@
 #
 # Builds build/mingw/ravelkit.exe with the MinGW-w64 cross compiler and runs
 # the native suite binary (build/release/tests/ravelkit_cli_tests, from the
-# release build) with every tool run going through Wine, in a Japanese locale
-# so the runtime's multibyte code page is 932.  Exit status: the suite's.
-# Arguments are passed on to the suite (e.g. --gtest_filter=...).
+# release build) with every tool run going through Wine, in the locale
+# RAVELKIT_WINE_LOCALE (default ja_JP.UTF-8, whose ANSI code page is 932;
+# en_US.UTF-8 gives 1252).  The locale must exist (locale -a; localedef makes
+# it).  Exit status: the suite's.  Arguments are passed on to the suite (e.g.
+# --gtest_filter=...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -28,7 +30,8 @@ wineserver=${RAVELKIT_WINESERVER:-/usr/lib/wine/wineserver}
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+locale=${RAVELKIT_WINE_LOCALE:-ja_JP.UTF-8}
+export LANG=$locale LC_ALL=$locale
 export RAVELKIT_RUNNER=$wine RAVELKIT_EXE=$exe
 
 # Start the server and the background services once, detached from this
@@ -45,5 +48,5 @@ status=0
 count() { grep -oE "^\[  $1 *\] [0-9]+ test" "$log" | grep -oE '[0-9]+' | head -n 1 || true; }
 passed=$(count PASSED); failed=$(count FAILED); skipped=$(count SKIPPED)
 rm -f "$log"
-echo "windows: ${passed:-0} passed, ${failed:-0} failed, ${skipped:-0} skipped"
+echo "windows ($locale): ${passed:-0} passed, ${failed:-0} failed, ${skipped:-0} skipped"
 exit "$status"

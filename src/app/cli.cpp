@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "unpack/unpack.h"
@@ -9,26 +10,27 @@
 namespace {
 
 int Usage() {
-    std::printf("ravelkit [-srtlj] <dat file> [dest dir]\n");
+    plat::WriteText(stdout, "ravelkit [-srtlj] <dat file> [dest dir]\n");
     return kExitUsage;
 }
 
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
-    if (argc < 2) return Usage();
+    std::vector<std::string> args = plat::Arguments(argc, argv);
+    if (args.size() < 2) return Usage();
     // Where relative archive and destination paths lead: the working
     // directory, or on Windows the executable's folder.
     plat::EnterBaseFolder();
     RunOptions run;
     bool keepRawNames = false, test = false, list = false, json = false;
-    int arg = 1;
-    if (plat::IsOption(argv[arg])) {
+    size_t arg = 1;
+    if (plat::IsOption(args[arg].c_str())) {
         // Every letter counts, in either case: 's' keeps nested archives as
         // files, 'r' keeps the archive's bytes as names, 't' tests, 'l'
         // lists (and wins over 't'), 'j' prints JSON Lines; any other letter
         // is ignored.
-        for (const char* c = argv[arg] + 1; *c != '\0'; ++c) {
+        for (const char* c = args[arg].c_str() + 1; *c != '\0'; ++c) {
             switch (*c) {
                 case 's': case 'S': run.recurse = false; break;
                 case 'r': case 'R': keepRawNames = true; break;
@@ -41,11 +43,16 @@ int RunCommandLine(int argc, char** argv) {
         ++arg;
     }
     run.mode = list ? RunMode::kList : test ? RunMode::kTest : RunMode::kUnpack;
-    if (arg >= argc) return Usage();
+    if (keepRawNames) {
+        // The system's own code page from here on, the paths given included.
+        plat::KeepSystemCodePageNames();
+        args = plat::Arguments(argc, argv);
+    }
+    if (arg >= args.size()) return Usage();
     run.names = HostNameRules(keepRawNames);
-    std::string dest = arg + 1 < argc ? WithTrailingSeparator(argv[arg + 1], run.names) : std::string();
+    std::string dest = arg + 1 < args.size() ? WithTrailingSeparator(args[arg + 1], run.names) : std::string();
     Listing listing(stdout, json ? Listing::Style::kJson : Listing::Style::kText);
-    UnpackArchive(argv[arg], dest, run, listing);
+    UnpackArchive(args[arg], dest, run, listing);
     return listing.Failures() == 0 ? kExitOk : kExitFailure;
 }
 

@@ -4,5 +4,7 @@
 
 int main(int argc, char** argv) {
     plat::RemoveOutputOnInterrupt();
-    return FinishStandardOutput(RunCommandLine(argc, argv));
+    const int status = FinishStandardOutput(RunCommandLine(argc, argv));
+    plat::WaitForKeyIfConsoleIsOwn();  // a console window of its own stays open until then
+    return status;
 }

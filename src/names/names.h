@@ -105,8 +105,8 @@ std::string GimPath(const std::string& outPath, const std::string& relPath, cons
 // system cannot hold as a plain file: a ".." component, a name starting at a
 // root ('/' or '\'), a name or prefix starting at a drive ("C:"), or (Windows)
 // a reserved component: one holding ':' (a stream or a drive), a device name
-// (CON, NUL, COM1, ... with or without an extension), or two or more
-// characters made only of dots and spaces.
+// (CON, NUL, COM1, ... with or without an extension), or one ending in '.'
+// or ' ' ("..." and "a." alike; "." alone is the folder itself).
 bool IsUnsafeEntryPath(const std::string& prefix, const std::string& name, const NameRules& rules);
 
 // The output path of an entry: destDir + prefix + name, without the

@@ -29,9 +29,11 @@ bool IsWindowsReserved(const std::string& component) {
     // ':' opens a stream of the file before it (or names a drive).
     if (component.find(':') != npos) return true;
     if (IsDeviceName(component.substr(0, component.find('.')))) return true;
-    // Windows drops trailing dots and spaces, so "..." or ". ." would become
-    // the parent folder or the folder itself.
-    return component.size() >= 2 && component.find_first_not_of(". ") == npos;
+    // Windows' own path rules drop trailing dots and spaces ("..." or ". ."
+    // would become the parent folder or the folder itself); in the
+    // extended-length form the system keeps them, and makes names that
+    // Explorer and most programs cannot open.  "." alone is the folder itself.
+    return component != "." && !component.empty() && (component.back() == '.' || component.back() == ' ');
 }
 
 // Offset just past the component that starts at `from` and the separator

@@ -2,14 +2,21 @@
 //
 // Everything the tool needs from the operating system goes through these
 // functions: descriptor I/O, folders, removing and renaming, interrupts, the
-// folder relative paths resolve against, option syntax, and how the system
-// takes names.  platform_posix.cpp and platform_win32.cpp implement them;
-// exactly one of the two is compiled.
+// folder relative paths resolve against, the command line, standard output,
+// option syntax, and how the system takes names.  platform_posix.cpp and
+// platform_win32.cpp implement them; exactly one of the two is compiled.
+// windows_rules.cpp holds the pure string rules of the Windows side, compiled
+// everywhere so that they can be checked on any system.
+//
+// Paths are UTF-8 throughout (Windows converts them to UTF-16 at this edge),
+// except in the Windows mode set by KeepSystemCodePageNames.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -113,12 +120,51 @@ void EnterBaseFolder();
 // True when a command-line argument is an option rather than a path.
 bool IsOption(const char* arg);
 
+// The command line's arguments, the program's name first.  POSIX: argv as
+// given.  Windows: read from the system as UTF-16 (argv holds the ANSI code
+// page's rendering, which loses what that code page lacks) and converted to
+// UTF-8; after KeepSystemCodePageNames, argv's ANSI bytes as they are.
+std::vector<std::string> Arguments(int argc, char** argv);
+
+// The command line's request to keep the archive's bytes as names (-r), made
+// once at start-up before any path reaches the system.  Windows: from here on
+// the process works as the ANSI programs of that system do: arguments are the
+// ANSI code page's bytes, paths are handed over as such text (so no longer
+// than MAX_PATH), and the listing prints bytes.  POSIX: nothing changes,
+// paths are bytes anyway.
+void KeepSystemCodePageNames();
+
+// Writes text (UTF-8, or bytes after KeepSystemCodePageNames) to out,
+// standard output in the tool.  POSIX: the bytes as they are.  Windows: to a
+// console as Unicode (WriteConsoleW), so that every name shows whatever the
+// console's code page; elsewhere (a file, a pipe), and after
+// KeepSystemCodePageNames everywhere, the bytes, each "\n" as "\r\n".  A
+// failure to write a file or pipe shows in ferror(out).
+void WriteText(std::FILE* out, const std::string& text);
+
+// Last thing before the process ends.  Windows: when the console window was
+// made for this process alone (it was started by drag-and-drop or a
+// double-click, so the window closes as soon as it ends) and standard input
+// is that console, prints "Press any key to close." and waits for a key.
+// POSIX: nothing.
+void WaitForKeyIfConsoleIsOwn();
+
+// The decision of WaitForKeyIfConsoleIsOwn: consoleProcesses is the number
+// of processes attached to the console (0 without one), inputIsConsole
+// whether standard input is it.  Waits only for a console of one process,
+// never in a script, nor when run from a shell's console.
+bool ShouldWaitForKey(unsigned long consoleProcesses, bool inputIsConsole);
+
+// The extended-length form of a full Windows path, as the system takes it
+// past MAX_PATH and without reworking it: "C:\x" becomes "\\?\C:\x",
+// "\\server\share\x" becomes "\\?\UNC\server\share\x".  A path already
+// in "\\?\" or "\\.\" form, or one that is not full, comes back unchanged.
+std::wstring ExtendedLengthPath(const std::wstring& fullPath);
+
 // ---- names ---------------------------------------------------------------
 
 // Whether names from archives reach this system decoded to UTF-8, or as the
 // archive's bytes; keepRaw is the command line's request to keep the bytes.
-// Windows keeps them whatever is asked: the system converts them to Unicode
-// when it creates the files.
 bool DecodesNames(bool keepRaw);
 
 // How this system steps through names kept as bytes: the length of the

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -283,6 +284,14 @@ void RemoveOutputOnInterrupt() {
 void EnterBaseFolder() {}
 
 bool IsOption(const char* arg) { return arg[0] == '-'; }
+
+std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+void KeepSystemCodePageNames() {}
+
+void WriteText(std::FILE* out, const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), out); }
+
+void WaitForKeyIfConsoleIsOwn() {}
 
 bool DecodesNames(bool keepRaw) { return !keepRaw; }
 

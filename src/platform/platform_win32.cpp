@@ -3,27 +3,34 @@
 // Archives are opened with the runtime's sharing mode "deny write", so while
 // one is being read no output file can truncate it and no rename or removal
 // can replace it: the system refuses, whatever name the file is reached by.
-// Names are handed to the system as the archive's bytes, which it reads in
-// the ANSI code page (932 on a Japanese system), and searched in the
-// runtime's multibyte code page, the same one.
+//
+// Paths arrive as UTF-8 and every one reaches the system through SystemPath:
+// as UTF-16, made a full path and put in extended-length form ("\\?\C:\..."),
+// handed to the wide (W) functions.  So names hold any character whatever the
+// system's ANSI code page, and a tree may be as deep as the file system
+// allows.  After KeepSystemCodePageNames (-r) the process works as the ANSI
+// programs of this system do: paths are the ANSI code page's bytes, converted
+// as the ANSI functions convert them and left to the system's own limits
+// (MAX_PATH), names are searched in the runtime's multibyte code page (the
+// same one), and the listing prints bytes.
 #include "platform/platform_config.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 // <windows.h> maps these to its own A/W functions; the names here are ours.
 #undef ReplaceFile
 
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <mbctype.h>
 #include <share.h>
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -35,9 +42,79 @@ namespace {
 // The runtime's _read and _write take unsigned int counts.
 constexpr size_t kMaxChunk = 1u << 30;
 
-int OpenShared(const std::string& path, int flags) {
+// The longest path the system takes, in UTF-16 units, with room for the
+// extended-length prefix and the terminator.
+constexpr size_t kMaxSystemPath = 32768 + 16;
+
+// Set once at start-up by KeepSystemCodePageNames: paths, arguments and the
+// listing are the ANSI code page's bytes.
+bool codePageNames = false;
+
+// text as UTF-16, converted from codePage; with flags MB_ERR_INVALID_CHARS
+// empty when text is not valid in it.  Empty text gives an empty result.
+std::wstring Wide(const std::string& text, UINT codePage, DWORD flags) {
+    if (text.empty() || text.size() > INT_MAX) return std::wstring();
+    const int length = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    if (MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], n) != n) return std::wstring();
+    return wide;
+}
+
+// A terminated UTF-16 string as UTF-8 (a lone surrogate becomes U+FFFD).
+std::string Utf8(const wchar_t* wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr) != n) return std::string();
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+// The full form of path: against the working directory (or the drive's),
+// '/' made '\', "." and ".." components worked out.  Empty on failure.
+std::wstring FullPath(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 2; ++tries) {
+        const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        if (n == 0) return std::wstring();
+        if (n < full.size()) {
+            full.resize(n);
+            return full;
+        }
+        full.resize(n);  // n counts the terminator when the room was short
+    }
+    return std::wstring();
+}
+
+// The path as the system is handed it: see the top of this file.  Every
+// function here that takes a path goes through this one.  Empty when the
+// path cannot be converted (not UTF-8, empty, too long).
+std::wstring SystemPath(const std::string& path) {
+    if (codePageNames) {
+        // The ANSI functions' limit: a full path of MAX_PATH characters,
+        // terminator included (Wine does not keep it for wide ones).
+        std::wstring ansi = Wide(path, CP_ACP, 0);
+        return FullPath(ansi).size() < MAX_PATH ? ansi : std::wstring();
+    }
+    const std::wstring wide = Wide(path, CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) return wide;
+    // An extended-length path is taken as it is written.
+    if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    const std::wstring full = ExtendedLengthPath(FullPath(wide));
+    return full.size() < kMaxSystemPath ? full : std::wstring();
+}
+
+// Opens the file at a system path with the runtime, denying writes to
+// others.  Returns a descriptor, or -1 with errno set.
+int OpenShared(const std::wstring& path, int flags) {
     int fd = -1;
-    if (_sopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0) return -1;
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (_wsopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0) return -1;
     return fd;
 }
 
@@ -52,7 +129,7 @@ struct InterruptState {
     bool installed;  // the lock is set up
     bool writing;    // path names the output file being written
     int fd;
-    char path[MAX_PATH * 4];
+    wchar_t path[kMaxSystemPath];  // as the system was handed it
 };
 
 InterruptState interrupt;
@@ -71,14 +148,48 @@ public:
 
 BOOL WINAPI OnConsoleControl(DWORD) {
     EnterCriticalSection(&interrupt.lock);  // kept until the process ends
-    if (interrupt.writing) (void)DeleteFileA(interrupt.path);
+    if (interrupt.writing) (void)DeleteFileW(interrupt.path);
     return FALSE;  // the system's own handler then ends the process
+}
+
+// Whether out is a console, asked once per stream (standard output is the
+// only one the tool writes text to).
+bool IsConsole(std::FILE* out) {
+    static std::FILE* asked = nullptr;
+    static bool console = false;
+    if (out != asked) {
+        DWORD mode = 0;
+        const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+        console = h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+        asked = out;
+    }
+    return console;
+}
+
+// Writes UTF-8 text to the console behind out as UTF-16, lines ended with
+// CR LF as the runtime ends them in files; a failure is ignored (the console
+// is gone).
+void WriteToConsole(std::FILE* out, const std::string& text) {
+    (void)std::fflush(out);  // whatever the runtime holds goes first
+    std::wstring wide;
+    for (wchar_t c : Wide(text, CP_UTF8, 0)) {
+        if (c == L'\n') wide += L'\r';
+        wide += c;
+    }
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+    constexpr size_t kPiece = 8192;  // older consoles take little at a time
+    for (size_t done = 0; done < wide.size();) {
+        const DWORD n = static_cast<DWORD>(wide.size() - done < kPiece ? wide.size() - done : kPiece);
+        DWORD written = 0;
+        if (!WriteConsoleW(h, wide.data() + done, n, &written, nullptr) || written == 0) return;
+        done += written;
+    }
 }
 
 }  // namespace
 
 int OpenForReading(const std::string& path, int64_t* length) {
-    int fd = OpenShared(path, _O_RDONLY);
+    int fd = OpenShared(SystemPath(path), _O_RDONLY);
     if (fd < 0) return -1;
     *length = _filelengthi64(fd);
     // Pipes, consoles and other devices are no archives.
@@ -93,9 +204,14 @@ int OpenForReading(const std::string& path, int64_t* length) {
 
 int OpenForOutput(const std::string& path) {
     InterruptLock guard;
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
     // Reading and deleting stay open to others, writing does not; an archive
     // being read (opened denying writes) makes this fail.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(sys.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
@@ -107,8 +223,8 @@ int OpenForOutput(const std::string& path) {
         errno = EMFILE;
         return -1;
     }
-    if (path.size() < sizeof interrupt.path) {
-        std::memcpy(interrupt.path, path.c_str(), path.size() + 1);
+    if (sys.size() < kMaxSystemPath) {
+        std::wmemcpy(interrupt.path, sys.c_str(), sys.size() + 1);
         interrupt.fd = fd;
         interrupt.writing = true;
     }
@@ -141,9 +257,11 @@ int OpenTemporary() {
 }
 
 bool IsOpenForReading(const std::string& path) {
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) return false;
     // An archive being read is open with writing denied to others: asking
     // to write to it (without changing it) fails with a sharing violation.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(sys.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
@@ -173,23 +291,40 @@ int EmptyFile(int fd) { return _chsize_s(fd, 0) == 0 && _lseeki64(fd, 0, SEEK_SE
 uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
 
 int MakeDir(const std::string& path) {
-    if (_mkdir(path.c_str()) == 0) return 0;
-    return errno;
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) return ENOENT;
+    if (CreateDirectoryW(sys.c_str(), nullptr)) return 0;
+    switch (GetLastError()) {
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            return EEXIST;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
+        default:
+            return EACCES;
+    }
 }
 
 bool IsFolder(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring sys = SystemPath(path);
+    DWORD attributes = sys.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(sys.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void RemoveFile(const std::string& path) { (void)std::remove(path.c_str()); }
+void RemoveFile(const std::string& path) {
+    const std::wstring sys = SystemPath(path);
+    if (!sys.empty()) (void)DeleteFileW(sys.c_str());
+}
 
 int ReplaceFile(const std::string& from, const std::string& to) {
     // One step: the file at `to` is replaced only when `from` takes its
     // place, so a failed rename loses nothing.  Names that differ in case
     // only (one file) are renamed in place.  An archive being read survives:
     // its sharing mode denies the deletion that replacing it needs.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+    const std::wstring sysFrom = SystemPath(from), sysTo = SystemPath(to);
+    if (sysFrom.empty() || sysTo.empty()) return -1;
+    return MoveFileExW(sysFrom.c_str(), sysTo.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
 
 void RemoveOutputOnInterrupt() {
@@ -202,24 +337,61 @@ void RemoveOutputOnInterrupt() {
 }
 
 void EnterBaseFolder() {
-    std::vector<char> buf(MAX_PATH + 1);
+    std::vector<wchar_t> buf(MAX_PATH + 1);
     for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
         if (n == 0) return;
         if (n < buf.size() - 1) {
             buf.resize(n);
             break;
         }
-        if (buf.size() > 0x10000) return;  // longer than any path Windows takes
+        if (buf.size() > kMaxSystemPath) return;  // longer than any path Windows takes
         buf.resize(buf.size() * 2);
     }
-    std::string exe(buf.begin(), buf.end());
-    size_t slash = exe.rfind('\\');
-    if (slash == std::string::npos) return;
-    (void)SetCurrentDirectoryA(exe.substr(0, slash + 1).c_str());
+    std::wstring exe(buf.begin(), buf.end());
+    size_t slash = exe.rfind(L'\\');
+    if (slash == std::wstring::npos) return;
+    (void)SetCurrentDirectoryW(exe.substr(0, slash + 1).c_str());
 }
 
 bool IsOption(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    if (codePageNames) return args;
+    int n = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (wide == nullptr) return args;  // out of memory: the runtime's reading
+    args.clear();
+    for (int i = 0; i < n; ++i) args.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+void KeepSystemCodePageNames() { codePageNames = true; }
+
+void WriteText(std::FILE* out, const std::string& text) {
+    if (!codePageNames && IsConsole(out))
+        WriteToConsole(out, text);
+    else
+        (void)std::fwrite(text.data(), 1, text.size(), out);
+}
+
+void WaitForKeyIfConsoleIsOwn() {
+    DWORD processes[2];
+    const DWORD count = GetConsoleProcessList(processes, 2);
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool inputIsConsole = in != nullptr && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) != 0;
+    if (!ShouldWaitForKey(count, inputIsConsole)) return;
+    WriteText(stdout, "Press any key to close.\n");
+    (void)std::fflush(stdout);
+    (void)FlushConsoleInputBuffer(in);  // keys pressed during the run do not count
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(in, &record, 1, &read) && read == 1)
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+}
 
 namespace {
 
@@ -233,9 +405,9 @@ size_t RuntimeCharLength(const char* s) {
 
 }  // namespace
 
-// Names stay in the code page: the system turns them into Unicode.
-bool DecodesNames(bool) { return false; }
+bool DecodesNames(bool keepRaw) { return !keepRaw; }
 
+// Raw names (-r) are searched as the ANSI functions will read them.
 CharLengthFunction SystemCharLength() { return RuntimeCharLength; }
 
 }  // namespace plat

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -115,7 +117,7 @@ std::string OptionalNumber(const std::optional<uint64_t>& n, const char* none) {
 }  // namespace
 
 void Listing::Write(const std::string& text) {
-    (void)std::fwrite(text.data(), 1, text.size(), out_);
+    plat::WriteText(out_, text);
     atLineStart_ = !text.empty() && text.back() == '\n';
 }
 

@@ -1,7 +1,7 @@
 // Whole-program tests of what only the Windows build does: drive paths and
 // either separator on the command line, "\\?\" destinations, '/' options,
-// sharing modes, a file system that ignores case, names Windows reserves, and
-// code page 932 names.
+// sharing modes, a file system that ignores case, names Windows reserves, code
+// page 932 names, paths past MAX_PATH and paths in any characters.
 #include <filesystem>
 
 #include "cli_fixture.h"
@@ -169,11 +169,49 @@ TEST_F(WindowsCli, ShiftJisTrailByteIsNoSeparator) {
     a.entries = {Named(hyo + ".txt", "1"), Named(hyo + "\\in.txt", "2"), Named("d/" + hyo, "3")};
     RunResult r = Unpack(a);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines(hyo + ".txt 1 bytes\n" + hyo + "\\in.txt 1 bytes\nd/" + hyo + " 1 bytes\n"));
+    EXPECT_EQ(r.out, Lines(Listed(hyo + ".txt 1 bytes\n" + hyo + "\\in.txt 1 bytes\nd/" + hyo + " 1 bytes\n")));
     const std::string host = HostName(hyo);
     ASSERT_EQ(host, "\xE8\xA1\xA8");
     EXPECT_EQ(Out(), (TreeMap{{host + ".txt", "1"}, {host + "/", ""}, {host + "/in.txt", "2"}, {"d/", ""},
                               {"d/" + host, "3"}}));
+}
+
+// Paths the ANSI functions could not take: an archive and a destination in
+// Japanese whatever the system's code page (the tool reads its command line
+// as Unicode), and a tree deeper than MAX_PATH.  Error lines show the path
+// as given, never in the extended-length form the system is handed.
+TEST_F(WindowsCli, PathsInAnyCharactersAndOfAnyLength) {
+    std::string deep = "deep";
+    for (int i = 0; i < 12; ++i) deep += "/folder_number_" + std::to_string(i) + "_of_a_deep_tree";
+    ASSERT_GT(deep.size(), 300u);
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
+    struct Case { std::string archive, dest, name; };
+    for (const Case& c : {Case{japanese + ".dat", "out/" + japanese, "a.txt"},
+                          Case{"x.dat", "out/" + japanese + "/" + deep, deep + "/file.txt"},
+                          Case{japanese + "/x.dat", "out", deep + "/" + deep + "/file.txt"}}) {
+        SCOPED_TRACE(c.archive + " " + c.dest);
+        Archive a;
+        a.entries = {Named(c.name, "N"), Named("../x", "X"), Unnamed(ToBytes("U"))};
+        std::filesystem::create_directories(std::filesystem::path(Path(c.archive)).parent_path());
+        a.Write(Path(c.archive));
+        RunResult r = RunTool({ToolPath(Path(c.archive)), ToolPath(Path(c.dest))});
+        const std::string base = std::filesystem::path(c.archive).stem().string();
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, Lines(c.name + " 1 bytes\n../x 1 bytes\nerror : unsafe path " + Printed(Path(c.dest + "/../x")) +
+                               "\n" + base + "_03.dat 1 bytes\n"));
+        const TreeMap tree = Tree(Path(c.dest));
+        EXPECT_EQ(tree.count(c.name) == 1 ? tree.at(c.name) : "missing", "N");
+        EXPECT_EQ(tree.count(base + "_03.dat") == 1 ? tree.at(base + "_03.dat") : "missing", "U");
+        RemoveTree(Path("out"));
+    }
+    // -r keeps the ANSI functions' limit of MAX_PATH.
+    Archive a;
+    a.entries = {Named(deep + "/file.txt", "N")};
+    a.Write(Path("x.dat"));
+    RunResult r = RunTool({"-r", ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Lines(deep + "/file.txt 1 bytes\nerror : cannot create " + Printed(Path("out/" + deep + "/file.txt")) + "\n"));
+    EXPECT_EQ(Out().count(deep + "/file.txt"), 0u);
 }
 
 }  // namespace

@@ -63,7 +63,13 @@ std::string HostName(const std::string& archiveName) {
     return out;
 }
 
-std::string Listed(const std::string& text) { return WindowsTool() ? text : HostName(text); }
+std::string Listed(const std::string& text) { return HostName(text); }
+
+bool WindowsCodePage932() {
+    if (!WindowsTool()) return false;
+    std::string locale = Env("LC_ALL", Env("LC_CTYPE", Env("LANG", "")));
+    return locale.compare(0, 5, "ja_JP") == 0;
+}
 
 std::string ToolExe() { return Env("RAVELKIT_EXE", RAVELKIT_DEFAULT_EXE); }
 
@@ -102,7 +108,11 @@ RunResult Run(const std::string& runner, const std::string& exe, const std::vect
     if (pid == 0) {
         int out = options.stdoutFile.empty() ? pipeFds[1] : open(options.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY);
-        if (out < 0 || err < 0) _exit(125);
+        // No input: the tool reads none, and a Windows build that found a
+        // console there of its own would wait for a key.
+        int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0) _exit(125);
+        dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
         close(pipeFds[0]);

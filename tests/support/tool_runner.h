@@ -56,15 +56,19 @@ std::string Lines(const std::string& text);
 
 // A name from an archive (code page 932 bytes) as the host's file system
 // shows it after an unpacking that does not keep raw names: UTF-8 on both
-// systems (the POSIX build decodes names; the Windows build's names are
-// stored as Unicode, which the host sees as UTF-8 under Wine).  Converted
-// with iconv; bytes that are no character of the code page give "".
+// systems (either build decodes names; the Windows build's names are stored
+// as Unicode, which the host sees as UTF-8 under Wine).  Converted with
+// iconv; bytes that are no character of the code page give "".
 std::string HostName(const std::string& archiveName);
 
 // Text holding names from an archive as the tool prints it when it does not
-// keep raw names: the archive's bytes on Windows, UTF-8 (as HostName) on
-// POSIX.
+// keep raw names: UTF-8, as HostName.
 std::string Listed(const std::string& text);
+
+// True when the tool under test is the Windows build and its ANSI code page
+// is 932 (Wine in a Japanese locale), the one system where raw names (-r)
+// reach the file system as the characters they are.
+bool WindowsCodePage932();
 
 // Runs the POSIX build of the tool that was built beside the tests, never
 // through RAVELKIT_RUNNER, like RunTool otherwise.

@@ -206,6 +206,13 @@ TEST(Naming, UnsafeEntryPaths) {
              Case{"", ". .", true, kWindows},
              Case{"", "a/.../b", true, kWindows},
              Case{"", ".", false, kWindows},
+             Case{"", "./a/./b", false, kWindows},
+             // Windows keeps no trailing dot or space in its own path rules.
+             Case{"", "readme.", true, kWindows},
+             Case{"", "dir /f", true, kWindows},
+             Case{"x. /", "f", true, kWindows},
+             Case{"", "a.b/ c", false, kWindows},
+             Case{"", "readme.", false},
          }) {
         EXPECT_EQ(IsUnsafeEntryPath(c.prefix, c.name, c.form), c.unsafe) << c.prefix << "|" << c.name;
     }

@@ -1,5 +1,6 @@
-// The POSIX side of the platform layer: option syntax, and the refusal to
-// overwrite a file that is being read.
+// The platform layer: the Windows side's pure rules (checked on any system),
+// and on POSIX option syntax and the refusal to overwrite a file that is
+// being read.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +14,34 @@
 #include "tool_runner.h"
 
 namespace {
+
+// The console window closes with the process only when the process is its
+// one user; a script's or a shell's run never waits.
+TEST(PlatformWindowsRules, WaitsForAKeyOnlyInAConsoleOfItsOwn) {
+    struct Case { unsigned long processes; bool inputIsConsole; bool wait; };
+    for (const Case& c : {Case{1, true, true}, Case{2, true, false}, Case{3, true, false}, Case{0, false, false},
+                          Case{1, false, false}, Case{0, true, false}}) {
+        EXPECT_EQ(plat::ShouldWaitForKey(c.processes, c.inputIsConsole), c.wait) << c.processes << c.inputIsConsole;
+    }
+}
+
+TEST(PlatformWindowsRules, ExtendedLengthPathOfAFullPath) {
+    struct Case { const wchar_t* full; const wchar_t* extended; };
+    for (const Case& c : {
+             Case{L"C:\\out\\a.bin", L"\\\\?\\C:\\out\\a.bin"},
+             Case{L"z:\\", L"\\\\?\\z:\\"},
+             Case{L"\\\\server\\share\\d\\f", L"\\\\?\\UNC\\server\\share\\d\\f"},
+             Case{L"\\\\?\\C:\\out", L"\\\\?\\C:\\out"},                    // already extended
+             Case{L"\\\\?\\UNC\\srv\\s\\x", L"\\\\?\\UNC\\srv\\s\\x"},
+             Case{L"\\\\.\\C:\\out", L"\\\\.\\C:\\out"},                    // a device path stays
+             Case{L"\\\\?x\\share", L"\\\\?\\UNC\\?x\\share"},              // a server named "?x"
+             Case{L"C:out", L"C:out"},                                   // not full
+             Case{L"out\\a", L"out\\a"},
+             Case{L"", L""},
+         }) {
+        EXPECT_EQ(plat::ExtendedLengthPath(c.full), c.extended);
+    }
+}
 
 #ifndef _WIN32
 
