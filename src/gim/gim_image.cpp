@@ -15,7 +15,7 @@
 namespace gim {
 namespace {
 
-// Pixel format codes 0-10; the SDK converter's DXT "EXT" codes 0x108-0x10A
+// Pixel format codes 0-10; the DXT "EXT" codes 0x108-0x10A that some writers use
 // are read as 8-10.
 constexpr unsigned kIndex4 = 4;
 constexpr unsigned kIndex8 = 5;

@@ -1,12 +1,19 @@
-// PNG encoding through stb_image_write, with zlib's compress2 doing the
-// deflate (smaller files than stb's own compressor).  stb is compiled here
-// only, its functions static to this file.
+// PNG encoding through stb_image_write, with a real deflate doing the
+// compression (smaller files than stb's own compressor): ISA-L's in builds
+// that have it, several times faster than zlib's at a like size; zlib's
+// compress2 otherwise.  stb is compiled here only, its functions static to
+// this file.
 #include "gim/png_writer.h"
 
 #include <zlib.h>
+#ifdef RAVELKIT_WITH_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
 
 #include <cstdlib>
+#include <cstdint>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -16,6 +23,29 @@ namespace {
 // matching) take 10-30 ms on grainy content.
 constexpr int kDeflateLevel = 1;
 
+#ifdef RAVELKIT_WITH_ISAL
+// Deflates len bytes of data into out (room bytes) as a zlib stream with
+// ISA-L at its level 1.  Returns the stream's length, or 0 when it did not
+// fit or failed.
+size_t IsalCompress(const unsigned char* data, size_t len, unsigned char* out, size_t room) {
+    std::unique_ptr<uint8_t[]> level(new (std::nothrow) uint8_t[ISAL_DEF_LVL1_DEFAULT]);
+    if (!level || len > UINT32_MAX || room > UINT32_MAX) return 0;
+    isal_zstream stream;
+    isal_deflate_init(&stream);
+    stream.level = 1;
+    stream.level_buf = level.get();
+    stream.level_buf_size = ISAL_DEF_LVL1_DEFAULT;
+    stream.gzip_flag = IGZIP_ZLIB;
+    stream.end_of_stream = 1;
+    stream.next_in = const_cast<uint8_t*>(data);
+    stream.avail_in = static_cast<uint32_t>(len);
+    stream.next_out = out;
+    stream.avail_out = static_cast<uint32_t>(room);
+    if (isal_deflate(&stream) != COMP_OK || stream.internal_state.state != ZSTATE_END) return 0;
+    return room - stream.avail_out;
+}
+#endif
+
 // stb's compressor hook: deflates len bytes of data into a malloc'ed zlib
 // stream, storing its length in *outLen.  Returns the stream, or null on
 // failure.  stb's own level is ignored in favour of kDeflateLevel.
@@ -23,6 +53,12 @@ unsigned char* ZlibCompress(unsigned char* data, int len, int* outLen, int /*stb
     uLongf bound = compressBound(static_cast<uLong>(len));
     auto* out = static_cast<unsigned char*>(std::malloc(bound));
     if (out == nullptr) return nullptr;
+#ifdef RAVELKIT_WITH_ISAL
+    if (size_t made = IsalCompress(data, static_cast<size_t>(len), out, bound)) {
+        *outLen = static_cast<int>(made);
+        return out;
+    }
+#endif
     if (compress2(out, &bound, data, static_cast<uLong>(len), kDeflateLevel) != Z_OK) {
         std::free(out);
         return nullptr;
@@ -43,6 +79,7 @@ namespace gim {
 namespace {
 
 constexpr int kChannels = 4;
+constexpr int kSubFilter = 1;
 // stb computes sizes in int: the filtered rows (a filter byte, then the
 // pixels), their deflated form (at most a little larger) and the chunks
 // around it must all stay below INT_MAX.
@@ -60,6 +97,9 @@ int WritePng(const uint8_t* pixels, uint32_t width, uint32_t height, const PngSi
     if (filtered > kMaxFilteredBytes) return -1;
     const int w = static_cast<int>(width);
     int len = 0;
+    // Every row filtered by its left neighbour: trying all five filters on
+    // each row costs twice the time for files no smaller on textures.
+    stbi_write_force_png_filter = kSubFilter;
     std::unique_ptr<unsigned char, FreeDeleter> png(
         stbi_write_png_to_mem(pixels, w * kChannels, w, static_cast<int>(height), kChannels, &len));
     if (!png) return -1;

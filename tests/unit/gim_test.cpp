@@ -221,9 +221,9 @@ TEST(GimDecode, ImagesShowTheirPixels) {
     }
 }
 
-// The SDK converter's layout of a 33x17 swizzled INDEX4 image, byte for
+// The usual writer's layout of a 33x17 swizzled INDEX4 image, byte for
 // byte up to its pixels.
-TEST(GimDecode, WriterLaysOutBlocksAsTheSdkConverter) {
+TEST(GimDecode, WriterLaysOutBlocksAsUsual) {
     const Made m = Make({"", 4, 33, 17, true, 1, 16, 0, kPlain, 16});
     testgim::Layout withInfo;
     withInfo.fileInfo = true;
