@@ -45,11 +45,12 @@ Rgba ColourFor(unsigned f, Rng& rng) {
 }
 
 // Appends c as a word of format f (red in the low bits).
-void PutWord(unsigned f, Rgba c, Bytes& out) {
+void PutWord(unsigned f, Rgba rgba, Bytes& out) {
+    const uint32_t c[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
     const uint32_t word = f == 0   ? c[0] >> 3 | c[1] >> 2 << 5 | c[2] >> 3 << 11
                           : f == 1 ? c[0] >> 3 | c[1] >> 3 << 5 | c[2] >> 3 << 10 | c[3] >> 7 << 15
                           : f == 2 ? c[0] >> 4 | c[1] >> 4 << 4 | c[2] >> 4 << 8 | c[3] >> 4 << 12
-                                   : c[0] | c[1] << 8 | c[2] << 16 | static_cast<uint32_t>(c[3]) << 24;
+                                   : c[0] | c[1] << 8 | c[2] << 16 | c[3] << 24;
     for (unsigned k = 0; k < (f == 3 ? 4u : 2u); ++k) out.push_back(static_cast<uint8_t>(word >> 8 * k));
 }
 
