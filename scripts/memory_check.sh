@@ -3,7 +3,8 @@
 # any of three shapes: one gzip member of >= 256 MiB of incompressible data
 # (prints the peak RSS, its ratio to the member's stored size, and the wall
 # time), a small member that expands past 2^31 bytes, and archives nested 32
-# levels deep, each just over 1 MiB.
+# levels deep, each just over 1 MiB; or, converting a GIM image of 1024 x
+# 1024 pixels to PNG (-g), 16 MiB plus four times the image's RGBA size.
 # Usage: scripts/memory_check.sh [ravelkit binary]   (default: builds the release preset)
 # Needs about twice the data size free in ${TMPDIR:-/tmp}.
 set -euo pipefail
@@ -96,3 +97,17 @@ rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 echo "unpacked $levels levels of nested archives ($nested_size bytes each at the top), peak RSS $rss_kib KiB"
 within_limit
 echo "memory_check: OK nested $levels levels deep"
+
+# A GIM image converted to PNG: 16 MiB plus four times its RGBA pixels.
+rm -rf "$work/out" "$work/nested.dat"
+read -r width height < <(build/release/bench/make_big_gzip "$work/gim.dat" gim)
+/usr/bin/time -v -o "$work/time.txt" "$tool" -g "$work/gim.dat" "$work/out" >"$work/stdout"
+if [ ! -s "$work/out/big.gim.png" ]; then
+  echo "memory_check: FAIL: no PNG of the GIM image" >&2
+  exit 1
+fi
+rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+limit_kib=$((16 * 1024 + 4 * width * height * 4 / 1024))
+echo "converted a ${width}x$height GIM image to PNG, peak RSS $rss_kib KiB"
+within_limit
+echo "memory_check: OK converting a GIM image (limit $limit_kib KiB)"

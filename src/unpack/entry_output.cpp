@@ -98,15 +98,25 @@ private:
     File file_;
 };
 
+// What testing keeps of a gzip member's expanded bytes, in a temporary
+// file: an archive, to test its entries; a GIM image, to convert it.
+struct KeptBytes {
+    bool archives;
+    bool images;
+
+    bool Keeps(const uint8_t* head) const {
+        return (archives && BeginsWithArchive(head)) || (images && std::memcmp(head, "MIG.", 4) == 0);
+    }
+};
+
 // Testing: nothing is written, but the refusal to overwrite an archive being
-// read is decided as unpacking would.  With keepArchive set, bytes that
-// begin with an archive's signature go to the temporary file.
+// read is decided as unpacking would.  Bytes that `keep` keeps go to the
+// temporary file.
 class TestOutput : public EntryOutput {
 public:
     // path: where unpacking would write, or empty for none.
-    TestOutput(Run& run, std::string path, bool keepArchive, WrittenEntry& written)
-        : EntryOutput(written.head), run_(run), path_(std::move(path)), keepArchive_(keepArchive),
-          temporary_(written.temporary) {}
+    TestOutput(Run& run, std::string path, KeptBytes keep, uint8_t* head, File& temporary)
+        : EntryOutput(head), run_(run), path_(std::move(path)), keep_(keep), temporary_(temporary) {}
 
     int Create() override { return path_.empty() || !run_.IsBeingRead(path_) ? 0 : -1; }
 
@@ -115,7 +125,7 @@ public:
         Keep(data, len);
         if (!decided_ && written_ >= 4) {
             decided_ = true;
-            if (keepArchive_ && BeginsWithArchive(head_)) {
+            if (keep_.Keeps(head_)) {
                 // The bytes before this piece are all in the head.
                 if (temporary_.OpenTemporary() != 0 || temporary_.Write(head_, static_cast<size_t>(before)) != 0)
                     return -1;
@@ -137,14 +147,15 @@ public:
 private:
     Run& run_;
     std::string path_;
-    bool keepArchive_;
+    KeptBytes keep_;
     bool decided_ = false;
     File& temporary_;
 };
 
 std::unique_ptr<EntryOutput> NewOutput(Run& run, WrittenEntry& written, bool gzip) {
     if (run.options.mode == RunMode::kUnpack) return std::make_unique<OutputFile>(run.tree, written.path, written.head);
-    return std::make_unique<TestOutput>(run, written.path, gzip && run.options.recurse, written);
+    const KeptBytes keep{gzip && run.options.recurse, gzip && run.options.convertGim};
+    return std::make_unique<TestOutput>(run, written.path, keep, written.head, written.temporary);
 }
 
 // Works out where name goes.  Returns true when the name is safe.
@@ -236,9 +247,9 @@ int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, Writte
     }
     place.record.expanded = place.record.size;
     place.record.content = ContentOf(written->head);
-    written->nestedFile = &place.archive;
-    written->nestedBase = place.base + place.record.offset;
-    written->nestedLength = place.record.size;
+    written->dataFile = &place.archive;
+    written->dataBase = place.base + place.record.offset;
+    written->dataLength = place.record.size;
     run.listing.EndEntry();
     return 0;
 }
@@ -264,8 +275,8 @@ int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenE
         return -1;
     }
     if (written->temporary.IsOpen()) {
-        written->nestedFile = &written->temporary;
-        written->nestedLength = outcome.produced;
+        written->dataFile = &written->temporary;
+        written->dataLength = outcome.produced;
     }
     written->checksum = outcome.checksum;
     run.listing.Expanded(outcome.produced);
@@ -302,9 +313,9 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
     } else {
         std::memcpy(written->head, src.Data(), std::min(src.Available(), kHeadSize));
         record.expanded = record.size;
-        written->nestedFile = &place.archive;
-        written->nestedBase = place.base + record.offset;
-        written->nestedLength = record.size;
+        written->dataFile = &place.archive;
+        written->dataBase = place.base + record.offset;
+        written->dataLength = record.size;
     }
     record.content = ContentOf(written->head);
     const bool safe = PlaceOutput(run, place, gzip ? GzipFileName(run, place) : CutGz(record.name, run.options.names), written);
@@ -318,15 +329,34 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
     EntryReader whole(place.archive, run.buffer.Data(), run.buffer.Size(), place.base + record.offset, record.size);
     GzipHeader skipped;
     if (ReadGzipHeader(whole, &skipped) != GzipHeaderResult::kOk) return -1;
-    TestOutput out(run, std::string(), true, *written);
+    TestOutput out(run, std::string(), KeptBytes{true, false}, written->head, written->temporary);
     InflateOutcome outcome = ExpandMember(whole, out);
     if (outcome.stop == InflateOutcome::kReadFailed) {
         run.listing.Error(Failure::kCannotRead, place.archivePath);
         return -1;
     }
     if (written->temporary.IsOpen()) {
-        written->nestedFile = &written->temporary;
-        written->nestedLength = outcome.produced;
+        written->dataFile = &written->temporary;
+        written->dataLength = outcome.produced;
+    }
+    return 0;
+}
+
+int WriteMadeFile(Run& run, const std::string& path, const uint8_t* data, size_t len) {
+    uint8_t head[kHeadSize];
+    File none;
+    std::unique_ptr<EntryOutput> out;
+    if (run.options.mode == RunMode::kUnpack)
+        out = std::make_unique<OutputFile>(run.tree, path, head);
+    else
+        out = std::make_unique<TestOutput>(run, path, KeptBytes{false, false}, head, none);
+    if (out->Create() != 0) {
+        run.listing.Error(Failure::kCannotCreate, path);
+        return -1;
+    }
+    if (out->Write(data, len) != 0 || out->Finish() != 0) {
+        run.listing.Error(Failure::kCannotWrite, path);
+        return -1;
     }
     return 0;
 }

@@ -29,6 +29,7 @@ const char* Words(Failure failure) {
         case Failure::kNestedIntoItself: return "cannot unpack nested archive into itself";
         case Failure::kTooManyNested: return "too many nested archives";
         case Failure::kTooManyEntries: return "too many entries";
+        case Failure::kCannotConvert: return "cannot convert";
     }
     return "failure";
 }
@@ -172,6 +173,7 @@ void Listing::EmitEntry() {
         gzip["checksum"] = ChecksumWord(e.checksum);
         line.Set("gzip", gzip);
     }
+    if (!e.png.empty()) line.SetText("png", e.png);
     Write(line.Line());
 }
 

@@ -36,6 +36,7 @@ enum class Failure {
     kNestedIntoItself,    // a nested archive's path
     kTooManyNested,       // a nested archive's path
     kTooManyEntries,      // the archive
+    kCannotConvert,       // a GIM image's path
 };
 
 // What is known of one entry.
@@ -57,6 +58,7 @@ struct EntryRecord {
     std::string output;                    // the file written (or that would be); empty until known
     std::optional<GzipHeader> gzip;
     GzipChecksum checksum = GzipChecksum::kNone;
+    std::string png;                       // the PNG written of a GIM image; empty: none
 };
 
 class Listing {

@@ -155,6 +155,9 @@ void CheckInput(const uint8_t* data, size_t size) {
     // from a header byte the format ignores.
     RunOptions run;
     run.names = HostNameRules(size > 8 && (data[8] & 1) != 0);
+    // -g, taken from another ignored header byte: the GIM decoder and the
+    // PNG writer are fuzzed through the tool.
+    run.convertGim = size > 9 && (data[9] & 1) != 0;
     run.limits.nestedArchives = kCheckNestedArchives;
     run.limits.entries = kCheckEntries;
     run.mode = RunMode::kTest;
