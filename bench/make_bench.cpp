@@ -7,7 +7,8 @@
 //                and member.gz, the same member as a plain .gz file;
 //   small.dat    25,000 stored files of 0.5-4 KiB in 256 folders;
 //   multi.dat    50 gzip members of ~2 MB each, and multi.gz, the same
-//                members joined into one multi-member .gz file.
+//                members joined into one multi-member .gz file;
+//   gim.dat      1,000 GIM textures of 256 x 256 pixels.
 // Usage: make_bench <folder> [MiB scale, default 100 (the stored entries' size)]
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "dat_writer.h"
+#include "gim_writer.h"
 
 using namespace testdat;
 
@@ -210,6 +212,48 @@ void MakeMulti(const std::string& dir, uint64_t memberBytes) {
     });
 }
 
+// 1,000 GIM textures of 256 x 256 pixels, swizzled as the console keeps
+// them: half 32-bit colour, half 8-bit indices into a 256-colour palette,
+// smooth gradients with a little grain, as game textures look.
+void MakeGim(const std::string& dir) {
+    std::mt19937 rng(5);
+    Archive a;
+    for (int i = 0; i < 1000; ++i) {
+        const bool indexed = i % 2 == 1;
+        testgim::Level image;
+        image.format = indexed ? 5 : 3;
+        image.width = image.height = 256;
+        image.swizzled = true;
+        for (uint32_t y = 0; y < 256; ++y) {
+            testgim::Bytes row;
+            for (uint32_t x = 0; x < 256; ++x) {
+                const uint32_t grain = rng() % 8;
+                if (indexed) {
+                    row.push_back(static_cast<uint8_t>((x + y) / 2 + grain));
+                } else {
+                    for (uint32_t v : {x + grain, y + grain, (x + y + static_cast<uint32_t>(i)) / 2 + grain, 255u})
+                        row.push_back(static_cast<uint8_t>(v));
+                }
+            }
+            image.rows.push_back(row);
+        }
+        std::optional<testgim::Level> palette;
+        if (indexed) {
+            palette.emplace();
+            palette->format = 3;
+            palette->width = 256;
+            testgim::Bytes entries;
+            for (uint32_t k = 0; k < 256; ++k)
+                for (uint32_t v : {k, 255 - k, (k * 3) % 256, 255u}) entries.push_back(static_cast<uint8_t>(v));
+            palette->rows.push_back(entries);
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "tex/t%04d.bin", i);
+        a.entries.push_back(Named(name, testgim::BuildGim(image, palette).bytes));
+    }
+    a.Write(dir + "/gim.dat");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -225,6 +269,7 @@ int main(int argc, char** argv) {
         MakeGzip(dir, 3 * mib);
         MakeSmall(dir);
         MakeMulti(dir, mib / 50);
+        MakeGim(dir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_bench: %s\n", e.what());
         return 1;

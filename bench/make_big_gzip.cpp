@@ -9,6 +9,11 @@
 // deflated at level 9 (a small member that expands enormously).  Prints the
 // data size and the member's stored size.
 //
+//   make_big_gzip <archive> gim
+//
+// An archive holding one GIM image of 1024 x 1024 pixels of 32-bit colour
+// (4 MiB of RGBA), for the memory of -g.  Prints its width and height.
+//
 //   make_big_gzip <archive> nested
 //
 // Archives nested 32 levels deep below the one written, each just over 1 MiB
@@ -24,6 +29,7 @@
 #include <string>
 
 #include "dat_writer.h"
+#include "gim_writer.h"
 
 using namespace testdat;
 
@@ -41,6 +47,25 @@ Archive Layout(uint64_t memberSize) {
     Archive a;
     a.entries.push_back(e);
     return a;
+}
+
+// One large GIM image, written to path inside an archive.
+int WriteGim(const char* path) {
+    testgim::Level image;
+    image.width = image.height = 1024;
+    image.swizzled = true;
+    std::mt19937 rng(3);
+    for (uint32_t y = 0; y < 1024; ++y) {
+        testgim::Bytes row(4 * 1024);
+        for (uint32_t x = 0; x < 1024; ++x)
+            for (uint32_t c = 0; c < 4; ++c) row[4 * x + c] = static_cast<uint8_t>(x / 4 + y / 4 * c + rng() % 4);
+        image.rows.push_back(row);
+    }
+    Archive a;
+    a.entries = {Named("big.bin", testgim::BuildGim(image, std::nullopt).bytes)};
+    WriteFile(path, a.Build());
+    std::printf("1024 1024\n");
+    return 0;
 }
 
 // The nested archives, innermost first, the outermost written to path.
@@ -66,8 +91,9 @@ int WriteNested(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[2]) == "nested") return WriteNested(argv[1]);
+    if (argc == 3 && std::string(argv[2]) == "gim") return WriteGim(argv[1]);
     if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros] | <archive> nested\n");
+        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros] | <archive> nested | <archive> gim\n");
         return 2;
     }
     const uint64_t dataSize = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 256ull << 20;

@@ -4,7 +4,7 @@
 # there.  Needs root, or sudo.
 #
 # Usage: scripts/deps.sh [group...]        (default: build)
-#   build     compiler, CMake, Ninja, zlib, ISA-L, GoogleTest: README's Quick
+#   build     compiler, CMake, Ninja, zlib, ISA-L, GoogleTest, JSON, stb: README's Quick
 #             start
 #   ci        what .ci/run checks besides: memory check, packages, man page
 #   windows   the Windows build and its test run: MinGW-w64, zlib for it,
@@ -18,7 +18,7 @@
 # group that needs them.
 set -euo pipefail
 
-build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev nlohmann-json3-dev)
+build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev nlohmann-json3-dev libstb-dev)
 ci=(time dpkg-dev file unzip groff-base)
 windows=(g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine64 locales)
 bench=(hyperfine isal pigz time)

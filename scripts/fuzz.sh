@@ -7,7 +7,8 @@
 # a memory file system (/dev/shm) where there is one.
 # FUZZ_TARGET=inflate runs the differential harness of the two inflaters
 # instead (needs ISA-L), with build/fuzz/inflate-corpus and
-# build/fuzz/inflate-findings.
+# build/fuzz/inflate-findings; FUZZ_TARGET=gim the GIM decoder and PNG
+# writer alone, with build/fuzz/gim-corpus and build/fuzz/gim-findings.
 # Usage: scripts/fuzz.sh [seconds]
 # Settings (environment):
 #   FUZZ_JOBS=N      workers side by side (default 1)
@@ -31,6 +32,14 @@ mkdir -p "$out/seeds" "$corpus" "$out/findings"
 corpus=$(cd "$corpus" && pwd)
 "$out/tests/fuzz/make_corpus" "$out/seeds"
 
+if [ "${FUZZ_TARGET:-extract}" = gim ]; then
+  mkdir -p "$out/inflate-seeds" "$out/gim-seeds" "$out/gim-corpus" "$out/gim-findings"
+  "$out/tests/fuzz/make_corpus" "$out/seeds" "$out/inflate-seeds" "$out/gim-seeds"
+  args=(-max_len=65536 -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 -max_total_time="$seconds"
+        -artifact_prefix="$out/gim-findings/" -print_final_stats=1)
+  if [ "$jobs" -gt 1 ]; then args+=(-jobs="$jobs" -workers="$jobs"); fi
+  exec "$out/tests/fuzz/gim_fuzzer" "${args[@]}" "$out/gim-corpus" "$out/gim-seeds"
+fi
 if [ "${FUZZ_TARGET:-extract}" = inflate ]; then
   [ -x "$out/tests/fuzz/inflate_diff_fuzzer" ] || { echo "fuzz.sh: no ISA-L in this build" >&2; exit 1; }
   mkdir -p "$out/inflate-seeds" "$out/inflate-corpus" "$out/inflate-findings"

@@ -3,7 +3,8 @@
 # any of three shapes: one gzip member of >= 256 MiB of incompressible data
 # (prints the peak RSS, its ratio to the member's stored size, and the wall
 # time), a small member that expands past 2^31 bytes, and archives nested 32
-# levels deep, each just over 1 MiB.
+# levels deep, each just over 1 MiB; or, converting a GIM image of 1024 x
+# 1024 pixels to PNG (-g), 16 MiB plus four times the image's RGBA size.
 # Usage: scripts/memory_check.sh [ravelkit binary]   (default: builds the release preset)
 # Needs about twice the data size free in ${TMPDIR:-/tmp}.
 set -euo pipefail
@@ -32,6 +33,13 @@ if [ "$member_size" -lt "$data_bytes" ]; then
   echo "memory_check: stored member is only $member_size bytes" >&2
   exit 1
 fi
+
+# Runs the tool with the given arguments, its listing to $work/stdout, and
+# sets rss_kib to its peak resident set.
+measure() {
+  /usr/bin/time -v -o "$work/time.txt" "$tool" "$@" >"$work/stdout"
+  rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+}
 
 # Fails the check when the last run's peak RSS ($rss_kib) is over the limit.
 within_limit() {
@@ -72,13 +80,12 @@ echo "memory_check: OK (limit $limit_kib KiB)"
 zeros_bytes=$((2560 * 1024 * 1024))
 rm -rf "$work/out" "$work/big.dat"
 read -r data_size member_size < <(build/release/bench/make_big_gzip "$work/zeros.dat" "$zeros_bytes" zeros)
-/usr/bin/time -v -o "$work/time.txt" "$tool" "$work/zeros.dat" "$work/out" >"$work/stdout"
+measure "$work/zeros.dat" "$work/out"
 expected="big.bin.gz $member_size bytes to $zeros_bytes bytes"
 if [ "$(cat "$work/stdout")" != "$expected" ] || [ "$(stat -c %s "$work/out/big.bin")" -ne "$zeros_bytes" ]; then
   echo "memory_check: FAIL: zeros member gave: $(head -c 300 "$work/stdout")" >&2
   exit 1
 fi
-rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 echo "expanded $zeros_bytes bytes from a $member_size-byte member, peak RSS $rss_kib KiB"
 within_limit
 echo "memory_check: OK past 2^31 bytes"
@@ -87,12 +94,24 @@ echo "memory_check: OK past 2^31 bytes"
 # open while the ones below it are unpacked.
 rm -rf "$work/out" "$work/zeros.dat"
 read -r levels nested_size < <(build/release/bench/make_big_gzip "$work/nested.dat" nested)
-/usr/bin/time -v -o "$work/time.txt" "$tool" "$work/nested.dat" "$work/out" >"$work/stdout"
+measure "$work/nested.dat" "$work/out"
 if [ ! -f "$work/out/$(printf 'd/%.0s' $(seq 1 "$levels"))leaf.txt" ]; then
   echo "memory_check: FAIL: the nested archives were not unpacked $levels levels deep" >&2
   exit 1
 fi
-rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 echo "unpacked $levels levels of nested archives ($nested_size bytes each at the top), peak RSS $rss_kib KiB"
 within_limit
 echo "memory_check: OK nested $levels levels deep"
+
+# A GIM image converted to PNG: 16 MiB plus four times its RGBA pixels.
+rm -rf "$work/out" "$work/nested.dat"
+read -r width height < <(build/release/bench/make_big_gzip "$work/gim.dat" gim)
+measure -g "$work/gim.dat" "$work/out"
+if [ ! -s "$work/out/big.gim.png" ]; then
+  echo "memory_check: FAIL: no PNG of the GIM image" >&2
+  exit 1
+fi
+limit_kib=$((16 * 1024 + 4 * width * height * 4 / 1024))
+echo "converted a ${width}x$height GIM image to PNG, peak RSS $rss_kib KiB"
+within_limit
+echo "memory_check: OK converting a GIM image (limit $limit_kib KiB)"

@@ -10,7 +10,7 @@
 namespace {
 
 int Usage() {
-    plat::WriteText(stdout, "ravelkit [-srtlj] <dat file> [dest dir]\n");
+    plat::WriteText(stdout, "ravelkit [-sgrtlj] <dat file> [dest dir]\n");
     return kExitUsage;
 }
 
@@ -27,12 +27,13 @@ int RunCommandLine(int argc, char** argv) {
     size_t arg = 1;
     if (plat::IsOption(args[arg].c_str())) {
         // Every letter counts, in either case: 's' keeps nested archives as
-        // files, 'r' keeps the archive's bytes as names, 't' tests, 'l'
-        // lists (and wins over 't'), 'j' prints JSON Lines; any other letter
-        // is ignored.
+        // files, 'g' writes PNG images of GIM images, 'r' keeps the
+        // archive's bytes as names, 't' tests, 'l' lists (and wins over
+        // 't'), 'j' prints JSON Lines; any other letter is ignored.
         for (const char* c = args[arg].c_str() + 1; *c != '\0'; ++c) {
             switch (*c) {
                 case 's': case 'S': run.recurse = false; break;
+                case 'g': case 'G': run.convertGim = true; break;
                 case 'r': case 'R': keepRawNames = true; break;
                 case 't': case 'T': test = true; break;
                 case 'l': case 'L': list = true; break;

@@ -1,6 +1,7 @@
 #include "io/file.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -61,6 +62,19 @@ int File::Write(const void* buf, size_t len) {
         done += static_cast<size_t>(n);
     }
     return 0;
+}
+
+int File::Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const {
+    MappedBytes made;
+    if (plat::MapReadOnly(fd_, pos, len, &made.view_, &made.start_) != 0) return -1;
+    made.offset_ = pos;
+    made.size_ = static_cast<size_t>(len);
+    *mapped = std::move(made);
+    return 0;
+}
+
+MappedBytes::~MappedBytes() {
+    if (view_ != nullptr) plat::Unmap(view_, offset_, size_);
 }
 
 int File::Empty() { return plat::EmptyFile(fd_); }

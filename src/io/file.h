@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "io/mapped_bytes.h"
 #include "platform/platform.h"
 
 class File {
@@ -47,6 +48,10 @@ public:
     // Writes all len bytes at the file position, retrying after
     // interruptions and partial writes.  Returns 0 on success, -1 on error.
     int Write(const void* buf, size_t len);
+
+    // Maps len bytes at pos into *mapped (its old mapping released).
+    // Returns 0, or -1 when the system cannot map them.
+    int Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const;
 
     // Drops everything written: the file is empty and positioned at 0.
     // Returns 0 on success, -1 on error.

@@ -66,6 +66,15 @@ int64_t WriteSome(int fd, const void* buf, size_t len);
 // on error.
 int EmptyFile(int fd);
 
+// Maps len bytes at offset of fd (open for reading) into memory, read only.
+// Returns 0 with *view set to the mapping's start (page or allocation
+// granularity below offset: *start is where offset lies in it), or -1.
+// Pages are read from the file as they are touched.
+int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_t** start);
+
+// Undoes MapReadOnly; len and offset as given to it.
+void Unmap(void* view, uint64_t offset, uint64_t len);
+
 // Has the system copy len bytes from offset inPos of inFd to the file
 // position of outFd without passing them through this process.  Returns the
 // count copied: less than len (0 included) when the system cannot copy (the

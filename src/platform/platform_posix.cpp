@@ -13,11 +13,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -235,6 +237,22 @@ int EmptyFile(int fd) {
         r = ftruncate(fd, 0);
     } while (r != 0 && errno == EINTR);
     return r == 0 && lseek(fd, 0, SEEK_SET) == 0 ? 0 : -1;
+}
+
+int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_t** start) {
+    const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    const uint64_t below = offset % page;
+    if (len == 0 || len + below > SIZE_MAX) return -1;
+    void* p = mmap(nullptr, static_cast<size_t>(len + below), PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset - below));
+    if (p == MAP_FAILED) return -1;
+    *view = p;
+    *start = static_cast<const uint8_t*>(p) + below;
+    return 0;
+}
+
+void Unmap(void* view, uint64_t offset, uint64_t len) {
+    const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    (void)munmap(view, static_cast<size_t>(len + offset % page));
 }
 
 uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {

@@ -329,6 +329,27 @@ int64_t WriteSome(int fd, const void* buf, size_t len) {
 
 int EmptyFile(int fd) { return _chsize_s(fd, 0) == 0 && _lseeki64(fd, 0, SEEK_SET) == 0 ? 0 : -1; }
 
+int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_t** start) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const uint64_t below = offset % info.dwAllocationGranularity;
+    const uint64_t from = offset - below;
+    if (len == 0 || len + below > SIZE_MAX) return -1;
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    // The mapping object may go at once: the view keeps what it needs.
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) return -1;
+    void* p = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(from >> 32), static_cast<DWORD>(from),
+                            static_cast<SIZE_T>(len + below));
+    CloseHandle(mapping);
+    if (p == nullptr) return -1;
+    *view = p;
+    *start = static_cast<const uint8_t*>(p) + below;
+    return 0;
+}
+
+void Unmap(void* view, uint64_t, uint64_t) { (void)UnmapViewOfFile(view); }
+
 uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
 
 int MakeDir(const std::string& path) {

@@ -132,15 +132,25 @@ private:
     File file_;
 };
 
+// What testing keeps of a gzip member's expanded bytes, in a temporary
+// file: an archive, to test its entries; a GIM image, to convert it.
+struct KeptBytes {
+    bool archives;
+    bool images;
+
+    bool Keeps(const uint8_t* head) const {
+        return (archives && BeginsWithArchive(head)) || (images && std::memcmp(head, "MIG.", 4) == 0);
+    }
+};
+
 // Testing: nothing is written, but the refusal to overwrite an archive being
-// read is decided as unpacking would.  With keepArchive set, bytes that
-// begin with an archive's signature go to the temporary file.
+// read is decided as unpacking would.  Bytes that `keep` keeps go to the
+// temporary file.
 class TestOutput : public EntryOutput {
 public:
     // path: where unpacking would write, or empty for none.
-    TestOutput(Run& run, std::string path, bool keepArchive, WrittenEntry& written)
-        : EntryOutput(run, written.head), path_(std::move(path)), keepArchive_(keepArchive),
-          temporary_(written.temporary) {}
+    TestOutput(Run& run, std::string path, KeptBytes keep, uint8_t* head, File& temporary)
+        : EntryOutput(run, head), path_(std::move(path)), keep_(keep), temporary_(temporary) {}
 
     int Open() override { return path_.empty() || !run_.IsBeingRead(path_) ? 0 : -1; }
 
@@ -149,7 +159,7 @@ public:
         if (Keep(data, len) != 0) return -1;
         if (!decided_ && written_ >= 4) {
             decided_ = true;
-            if (keepArchive_ && BeginsWithArchive(head_)) {
+            if (keep_.Keeps(head_)) {
                 // The bytes before this piece are all in the head.
                 if (temporary_.OpenTemporary() != 0 || temporary_.Write(head_, static_cast<size_t>(before)) != 0)
                     return -1;
@@ -170,14 +180,15 @@ public:
 
 private:
     std::string path_;
-    bool keepArchive_;
+    KeptBytes keep_;
     bool decided_ = false;
     File& temporary_;
 };
 
 std::unique_ptr<EntryOutput> NewOutput(Run& run, WrittenEntry& written, bool gzip) {
     if (run.options.mode == RunMode::kUnpack) return std::make_unique<OutputFile>(run, written.path, written.head);
-    return std::make_unique<TestOutput>(run, written.path, gzip && run.options.recurse, written);
+    const KeptBytes keep{gzip && run.options.recurse, gzip && run.options.convertGim};
+    return std::make_unique<TestOutput>(run, written.path, keep, written.head, written.temporary);
 }
 
 // Works out where name goes.  Returns true when the name is safe.
@@ -282,9 +293,9 @@ int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, Writte
     }
     place.record.expanded = place.record.size;
     place.record.content = ContentOf(written->head);
-    written->nestedFile = &place.archive;
-    written->nestedBase = place.base + place.record.offset;
-    written->nestedLength = place.record.size;
+    written->dataFile = &place.archive;
+    written->dataBase = place.base + place.record.offset;
+    written->dataLength = place.record.size;
     run.listing.EndEntry();
     return 0;
 }
@@ -310,8 +321,8 @@ int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenE
         return -1;
     }
     if (written->temporary.IsOpen()) {
-        written->nestedFile = &written->temporary;
-        written->nestedLength = outcome.produced;
+        written->dataFile = &written->temporary;
+        written->dataLength = outcome.produced;
     }
     written->checksum = outcome.checksum;
     run.listing.Expanded(outcome.produced);
@@ -348,9 +359,9 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
     } else {
         std::memcpy(written->head, src.Data(), std::min(src.Available(), kHeadSize));
         record.expanded = record.size;
-        written->nestedFile = &place.archive;
-        written->nestedBase = place.base + record.offset;
-        written->nestedLength = record.size;
+        written->dataFile = &place.archive;
+        written->dataBase = place.base + record.offset;
+        written->dataLength = record.size;
     }
     record.content = ContentOf(written->head);
     const bool safe = PlaceOutput(run, place, gzip ? GzipFileName(run, place) : CutGz(record.name, run.options.names), written);
@@ -365,7 +376,7 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
     GzipHeader skipped;
     if (ReadGzipHeader(whole, &skipped) != GzipHeaderResult::kOk) return -1;
     // The temporary file's bytes count against the output budget.
-    TestOutput out(run, std::string(), true, *written);
+    TestOutput out(run, std::string(), KeptBytes{true, false}, written->head, written->temporary);
     InflateOutcome outcome{InflateOutcome::kWriteFailed, 0, 0, GzipChecksum::kNone};
     if (out.Create() == 0) outcome = ExpandMember(whole, out);
     if (out.OverBudget()) {
@@ -377,8 +388,33 @@ int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip
         return -1;
     }
     if (written->temporary.IsOpen()) {
-        written->nestedFile = &written->temporary;
-        written->nestedLength = outcome.produced;
+        written->dataFile = &written->temporary;
+        written->dataLength = outcome.produced;
+    }
+    return 0;
+}
+
+int WriteMadeFile(Run& run, const std::string& path, const uint8_t* data, size_t len) {
+    uint8_t head[kHeadSize];
+    File none;
+    std::unique_ptr<EntryOutput> out;
+    if (run.options.mode == RunMode::kUnpack)
+        out = std::make_unique<OutputFile>(run, path, head);
+    else
+        out = std::make_unique<TestOutput>(run, path, KeptBytes{false, false}, head, none);
+    if (out->Create() != 0) {
+        if (out->OverBudget())
+            ReportTooMuchOutput(run);
+        else
+            run.listing.Error(Failure::kCannotCreate, path);
+        return -1;
+    }
+    if (out->Write(data, len) != 0 || out->Finish() != 0) {
+        if (out->OverBudget())
+            ReportTooMuchOutput(run);
+        else
+            run.listing.Error(Failure::kCannotWrite, path);
+        return -1;
     }
     return 0;
 }

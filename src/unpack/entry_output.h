@@ -19,12 +19,13 @@ struct WrittenEntry {
     std::string name;  // the entry's final name: gzip file name taken, ".gz" cut
     std::string path;  // the output path, separators the system's own
     uint8_t head[16];  // the data's first bytes, zero where there are fewer
-    // Where a nested archive in it can be read when no output file holds it
-    // (testing and listing): a stretch of its archive, or `temporary`.
-    const File* nestedFile = nullptr;
-    uint64_t nestedBase = 0;
-    uint64_t nestedLength = 0;
-    File temporary;  // a gzip member's expanded bytes, when they are an archive
+    // Where its bytes can be read when no output file holds them (testing
+    // and listing a nested archive or a GIM image): a stretch of its
+    // archive, or `temporary`.
+    const File* dataFile = nullptr;
+    uint64_t dataBase = 0;
+    uint64_t dataLength = 0;
+    File temporary;  // a gzip member's expanded bytes, when they are an archive or an image
     GzipChecksum checksum = GzipChecksum::kNone;  // what a gzip member's trailer said
 };
 
@@ -53,3 +54,8 @@ int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenE
 // archive is expanded into a temporary file when the run walks nested
 // archives.  Returns 0 with *written set, -1 after reporting a failure.
 int ListEntryData(Run& run, const EntryPlace& place, EntryReader& src, bool gzip, WrittenEntry* written);
+
+// Writes a file made from an entry (a PNG image of it) at path, whole, the
+// way an entry's output file is written; testing writes nothing.  Returns
+// 0, or -1 after reporting the failure.
+int WriteMadeFile(Run& run, const std::string& path, const uint8_t* data, size_t len);

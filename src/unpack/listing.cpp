@@ -30,6 +30,7 @@ const char* Words(Failure failure) {
         case Failure::kTooManyNested: return "too many nested archives";
         case Failure::kTooManyEntries: return "too many entries";
         case Failure::kTooMuchOutput: return "too much output";
+        case Failure::kCannotConvert: return "cannot convert";
     }
     return "failure";
 }
@@ -173,6 +174,7 @@ void Listing::EmitEntry() {
         gzip["checksum"] = ChecksumWord(e.checksum);
         line.Set("gzip", gzip);
     }
+    if (!e.png.empty()) line.SetText("png", e.png);
     Write(line.Line());
 }
 

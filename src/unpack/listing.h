@@ -37,6 +37,7 @@ enum class Failure {
     kTooManyNested,       // a nested archive's path
     kTooManyEntries,      // the archive
     kTooMuchOutput,       // the archive given
+    kCannotConvert,       // a GIM image's path
 };
 
 // What is known of one entry.
@@ -58,6 +59,7 @@ struct EntryRecord {
     std::string output;                    // the file written (or that would be); empty until known
     std::optional<GzipHeader> gzip;
     GzipChecksum checksum = GzipChecksum::kNone;
+    std::string png;                       // the PNG written of a GIM image; empty: none
 };
 
 class Listing {

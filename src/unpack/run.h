@@ -70,7 +70,8 @@ enum class RunMode {
 // What the command line chose, the same for every archive of one run.
 struct RunOptions {
     RunMode mode = RunMode::kUnpack;
-    bool recurse = true;  // unpack archives found inside
+    bool recurse = true;      // unpack archives found inside
+    bool convertGim = false;  // write a PNG beside every GIM image
     NameRules names;      // how names are held and searched
     RunLimits limits;
 };

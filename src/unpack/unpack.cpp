@@ -9,6 +9,7 @@
 
 #include "unpack/archive.h"
 #include "unpack/entry_output.h"
+#include "unpack/gim_png.h"
 
 namespace {
 
@@ -82,16 +83,18 @@ void UnpackNested(Level& level, const WrittenEntry& written, uint64_t failuresBe
 }
 
 // What follows a written entry: a GIM image is renamed (testing and listing
-// only say what its name would be), a bad gzip checksum reported, a nested
-// archive unpacked.
+// only say what its name would be), a bad gzip checksum reported, a GIM
+// image converted, a nested archive unpacked.
 void AfterEntry(Level& level, WrittenEntry& written, EntryRecord& record, uint64_t failuresBefore) {
     Run& run = level.run;
-    if (Begins(written.head, "MIG.")) {
+    const bool image = Begins(written.head, "MIG.");
+    if (image) {
         std::string gim = GimPath(written.path, level.prefix + written.name, run.options.names);
         if (!gim.empty() && (run.options.mode != RunMode::kUnpack || run.tree.Rename(written.path, gim) == 0))
             record.output = gim;
     }
     if (written.checksum == GzipChecksum::kBad) run.listing.Error(Failure::kBadGzipChecksum, written.path);
+    if (image && run.options.convertGim && run.options.mode != RunMode::kList) ConvertGimToPng(run, written, record);
     if (Begins(written.head, "GPDA") && run.options.recurse) UnpackNested(level, written, failuresBefore);
 }
 
@@ -198,7 +201,7 @@ void UnpackLevel(Run& run, const std::string& path, const WrittenEntry* within, 
     Archive archive;
     Failure why;
     int opened = within != nullptr
-                     ? archive.OpenWithin(*within->nestedFile, within->nestedBase, within->nestedLength, &why)
+                     ? archive.OpenWithin(*within->dataFile, within->dataBase, within->dataLength, &why)
                      : archive.Open(path, &why);
     if (opened != 0) {
         run.listing.Error(why, path);

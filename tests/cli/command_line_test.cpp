@@ -5,7 +5,7 @@
 namespace clitest {
 namespace {
 
-const char kUsage[] = "ravelkit [-srtlj] <dat file> [dest dir]\n";
+const char kUsage[] = "ravelkit [-sgrtlj] <dat file> [dest dir]\n";
 
 // An archive holding an archive, so that recursion shows in the tree.
 Archive Nesting() {

@@ -74,29 +74,28 @@ TEST_F(LookInside, TestPrintsTheUnpackingListingAndWritesNothing) {
     }
 }
 
+// Group `group` of every line of out that matches line and not skip.
+std::vector<std::string> Fields(const std::string& out, const std::regex& line, size_t group, const std::regex& skip) {
+    std::vector<std::string> fields;
+    std::istringstream lines(out);
+    std::string text;
+    std::smatch m;
+    while (std::getline(lines, text))
+        if (!std::regex_match(text, skip) && std::regex_match(text, m, line)) fields.push_back(m[group]);
+    return fields;
+}
+
 // The names the unpacking listing gives its entry lines, in order.
 std::vector<std::string> UnpackedNames(const std::string& out) {
-    static const std::regex entryLine(R"((.*?) \d+ bytes(-?\d+| to \d+ bytes)?\r?)");
-    std::vector<std::string> names;
-    std::istringstream lines(out);
-    std::string line;
-    std::smatch m;
-    while (std::getline(lines, line))
-        if (line.compare(0, 8, "error : ") != 0 && line.compare(0, 4, " to ") != 0 && std::regex_match(line, m, entryLine))
-            names.push_back(m[1]);
-    return names;
+    static const std::regex entryLine(R"((.*?) \d+ bytes(-?\d+| to \d+ bytes)?\r?)"), other(R"((error : | to ).*)");
+    return Fields(out, entryLine, 1, other);
 }
 
 // The name field of each -l line: what follows four columns.
 std::vector<std::string> ListedNames(const std::string& out) {
-    static const std::regex listLine(R"( *\d+ +(\d+|-|\?) (stored|gzip  |\?     ) (archive|gim    |data   |\?      ) (.*?)\r?)");
-    std::vector<std::string> names;
-    std::istringstream lines(out);
-    std::string line;
-    std::smatch m;
-    while (std::getline(lines, line))
-        if (std::regex_match(line, m, listLine)) names.push_back(m[4]);
-    return names;
+    static const std::regex listLine(R"( *\d+ +(\d+|-|\?) (stored|gzip  |\?     ) (archive|gim    |data   |\?      ) (.*?)\r?)"),
+        none("$^");
+    return Fields(out, listLine, 4, none);
 }
 
 // -l lists every entry unpacking lists, under the same names, and reports

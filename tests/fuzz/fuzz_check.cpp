@@ -232,6 +232,9 @@ void CheckInput(const uint8_t* data, size_t size) {
     // Both name forms: decoded names (the default) and raw ones (-r).
     RunOptions run;
     run.names = HostNameRules((choice & 1) != 0);
+    // -g, taken from another ignored header byte: the GIM decoder and the
+    // PNG writer are fuzzed through the tool.
+    run.convertGim = size > 9 && (data[9] & 1) != 0;
     run.limits.nestedArchives = kCheckNestedArchives;
     run.limits.entries = kCheckEntries;
     run.limits.outputPerArchiveByte = kCheckOutputPerArchiveByte;

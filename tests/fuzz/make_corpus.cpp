@@ -1,7 +1,8 @@
 // Writes the seed archives of the extractor's fuzzer: one of each kind of
 // entry the walk treats differently; with a second folder, also the seeds of
-// the inflater's differential fuzzer (four seed bytes, then deflate data).
-// Usage: make_corpus <folder> [deflate seed folder]
+// the inflater's differential fuzzer (four seed bytes, then deflate data);
+// with a third, GIM images for the GIM decoder's fuzzer.
+// Usage: make_corpus <folder> [deflate seed folder [gim seed folder]]
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "dat_writer.h"
+#include "gim_writer.h"
 
 using namespace testdat;
 
@@ -18,6 +20,33 @@ Bytes GimImage() {
     Bytes b = ToBytes("MIG.00.1PSP");
     b.resize(32, 0x11);
     return b;
+}
+
+// Small GIM images of the main kinds: indexed with a palette, swizzled;
+// 32-bit colour; DXT1 blocks.
+std::vector<std::pair<std::string, Bytes>> Textures() {
+    testgim::Level index4;
+    index4.format = 4;
+    index4.width = index4.height = 8;
+    index4.swizzled = true;
+    for (int y = 0; y < 8; ++y) index4.rows.push_back(testgim::Bytes(4, static_cast<uint8_t>(0x10 * y + y)));
+    testgim::Level palette;
+    palette.format = 3;
+    palette.width = 16;
+    palette.rows.push_back(testgim::Bytes(64, 0x7F));
+    testgim::Level rgba;
+    rgba.format = 3;
+    rgba.width = 3;
+    rgba.height = 2;
+    rgba.rows = {testgim::Bytes(12, 0x40), testgim::Bytes(12, 0xC0)};
+    testgim::Level dxt1;
+    dxt1.format = 8;
+    dxt1.width = 8;
+    dxt1.height = 4;
+    dxt1.rows = {testgim::Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xF8, 0x1F, 0x00, 0xAA, 0xAA, 0xAA, 0xAA, 0x00, 0xF8, 0x1F, 0x00}};
+    return {{"index4.gim", testgim::BuildGim(index4, palette).bytes},
+            {"rgba.gim", testgim::BuildGim(rgba, std::nullopt).bytes},
+            {"dxt1.gim", testgim::BuildGim(dxt1, std::nullopt).bytes}};
 }
 
 Bytes Text(int lines) {
@@ -59,6 +88,12 @@ std::vector<std::pair<std::string, Archive>> Seeds() {
                    Named("already.gim.x", GimImage())};
     seeds.emplace_back("gim.dat", gim);
 
+    // Header byte 9 odd: the check converts GIM images to PNG (-g).
+    Archive textures;
+    for (const auto& [name, data] : Textures()) textures.entries.push_back(Named(name, data));
+    textures.entries.push_back(Named("packed.bin", Gzip(Textures()[0].second)));
+    seeds.emplace_back("textures.dat", textures);
+
     Archive unnamed;
     unnamed.entries = {Unnamed(ToBytes("first")), Unnamed(Gzip(Text(5))), Named("named", "n")};
     seeds.emplace_back("unnamed.dat", unnamed);
@@ -87,14 +122,20 @@ std::vector<std::pair<std::string, Bytes>> DeflateSeeds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: make_corpus <folder> [deflate seed folder]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: make_corpus <folder> [deflate seed folder [gim seed folder]]\n");
         return 2;
     }
     try {
-        for (const auto& [name, archive] : Seeds()) archive.Write(std::string(argv[1]) + "/" + name);
-        if (argc == 3)
+        for (const auto& [name, archive] : Seeds()) {
+            Bytes bytes = archive.Build();
+            if (name == "textures.dat") bytes[9] = 1;
+            WriteFile(std::string(argv[1]) + "/" + name, bytes);
+        }
+        if (argc >= 3)
             for (const auto& [name, data] : DeflateSeeds()) WriteFile(std::string(argv[2]) + "/" + name, data);
+        if (argc == 4)
+            for (const auto& [name, data] : Textures()) WriteFile(std::string(argv[3]) + "/" + name, data);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_corpus: %s\n", e.what());
         return 1;
