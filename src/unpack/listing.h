@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gzip/gzip_header.h"
 #include "gzip/gzip_member.h"
@@ -36,6 +37,8 @@ enum class Failure {
     kNestedIntoItself,    // a nested archive's path
     kTooManyNested,       // a nested archive's path
     kTooManyEntries,      // the archive
+    kMissing,             // packing: the file an entry became is not in the tree
+    kArchiveTooLarge,     // packing: the archive being built would pass 4 GiB
 };
 
 // What is known of one entry.
@@ -57,13 +60,17 @@ struct EntryRecord {
     std::string output;                    // the file written (or that would be); empty until known
     std::optional<GzipHeader> gzip;
     GzipChecksum checksum = GzipChecksum::kNone;
+    // Packing: what became of it, and its stored size in the new archive.
+    enum class Fate { kUndecided, kKept, kReplaced, kMissing };
+    Fate fate = Fate::kUndecided;
+    uint64_t newSize = 0;
 };
 
 class Listing {
 public:
     enum class Style { kText, kJson };
 
-    // Prints to out (standard output in the tool).
+    // Prints to out (standard output in the tool; null: nowhere).
     explicit Listing(std::FILE* out, Style style = Style::kText) : out_(out), style_(style) {}
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
@@ -95,6 +102,27 @@ public:
     // EntryDone, as for BeginEntry.
     void ListEntry(const EntryRecord& entry);
 
+    // ---- an entry being packed ----
+    //
+    // Packing prints an entry's line once its fate is known, so a nested
+    // archive's line follows those of its entries.  Until then the entry is
+    // open (BeginEntry), and its failures wait to be printed after its line.
+
+    // From now on the listing is one of packing.
+    void StartPacking() { packing_ = true; }
+
+    // The innermost open entry's fate (in its record) is known: prints
+    // "<prefix><name> <size> bytes kept" or "... replaced by <n> bytes" (a
+    // missing entry's error line stands for its line), then its failures.
+    void EntryPacked();
+
+    // "unused <path>": a file in the tree that no entry became.
+    void Unused(const std::string& path);
+
+    // "<e> entries: <k> kept, <r> replaced, <m> missing", from the fates
+    // printed.
+    void PackSummary();
+
     // ---- failures ----
 
     // "error : <words> <path>" at the start of a line of its own, whether an
@@ -112,6 +140,9 @@ private:
     // Prints text; every byte of the listing goes through here.  A line is
     // open until text ending in a line break.
     void Write(const std::string& text);
+    // Prints text, or keeps it for after the line of the open entry being
+    // packed.
+    void Emit(const std::string& text);
     // Prints the JSON object of the open entry, once.
     void EmitEntry();
     // A failure: the words and path of its line, and for JSON its own fields.
@@ -123,4 +154,13 @@ private:
     uint64_t failures_ = 0;
     const EntryRecord* entry_ = nullptr;  // the entry begun and not yet done
     bool entryEmitted_ = false;
+    // Packing: the entries open, outermost first, with the failure lines
+    // waiting for each one's line; and the fates printed.
+    struct OpenEntry {
+        const EntryRecord* record;
+        std::string waiting;
+    };
+    bool packing_ = false;
+    std::vector<OpenEntry> open_;
+    uint64_t packed_[4] = {0, 0, 0, 0};  // by EntryRecord::Fate
 };

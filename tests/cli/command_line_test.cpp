@@ -5,7 +5,7 @@
 namespace clitest {
 namespace {
 
-const char kUsage[] = "ravelkit [-srtlj] <dat file> [dest dir]\n";
+const char kUsage[] = "ravelkit [-srtlj] <dat file> [dest dir]\nravelkit -p[srj] <dat file> <dest dir> <new dat file>\n";
 
 // An archive holding an archive, so that recursion shows in the tree.
 Archive Nesting() {
