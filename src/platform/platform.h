@@ -15,8 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace plat {
 
@@ -140,10 +140,11 @@ struct FolderItem {
     PathKind kind;
 };
 
-// The names in the folder at path (empty: the working folder; otherwise
-// ending in a separator), "." and ".." left out, in no particular order.
-// Returns 0, or -1 when the folder cannot be read.
-int ListFolder(const std::string& path, std::vector<FolderItem>* items);
+// Calls visit with each name in the folder at path (empty: the working
+// folder; otherwise ending in a separator), "." and ".." left out, in no
+// particular order.  Returns 0, or -1 when the folder cannot be read (or
+// not to its end).
+int ListFolder(const std::string& path, const std::function<void(const FolderItem&)>& visit);
 
 // True when both paths name one existing file (links followed, hard links
 // included).

@@ -327,7 +327,7 @@ PathKind KindOf(const std::string& path) {
     return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
 }
 
-int ListFolder(const std::string& path, std::vector<FolderItem>* items) {
+int ListFolder(const std::string& path, const std::function<void(const FolderItem&)>& visit) {
     DIR* d = opendir(path.empty() ? "." : path.c_str());
     if (d == nullptr) return -1;
     errno = 0;
@@ -339,7 +339,7 @@ int ListFolder(const std::string& path, std::vector<FolderItem>* items) {
                         : e->d_type == DT_LNK ? PathKind::kLink
                         : e->d_type == DT_UNKNOWN ? KindOf(path + name)
                                                   : PathKind::kOther;
-        items->push_back(FolderItem{name, kind});
+        visit(FolderItem{name, kind});
         errno = 0;
     }
     const int err = errno;

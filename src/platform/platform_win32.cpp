@@ -415,7 +415,7 @@ PathKind KindOf(const std::string& path) {
     return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? PathKind::kMissing : PathKind::kOther;
 }
 
-int ListFolder(const std::string& path, std::vector<FolderItem>* items) {
+int ListFolder(const std::string& path, const std::function<void(const FolderItem&)>& visit) {
     std::wstring pattern = SystemPath(path.empty() ? std::string(".") : path);
     if (pattern.empty()) return -1;
     if (pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
@@ -425,7 +425,7 @@ int ListFolder(const std::string& path, std::vector<FolderItem>* items) {
     if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
     do {
         if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
-        items->push_back(FolderItem{NameFromSystem(found.cFileName), KindOfAttributes(found.dwFileAttributes)});
+        visit(FolderItem{NameFromSystem(found.cFileName), KindOfAttributes(found.dwFileAttributes)});
     } while (FindNextFileW(h, &found));
     const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(h);

@@ -15,8 +15,9 @@ std::string KeyOf(const Run& run, const std::string& path) {
 
 // True when the entry at walkPlace is the last one to write path.
 bool OwnsFile(const Run& run, const std::string& path, const std::string& walkPlace) {
-    const auto found = run.pack->owners.find(KeyOf(run, path));
-    return found == run.pack->owners.end() || found->second.entry == walkPlace;
+    std::string owner;
+    bool gim = false;
+    return !run.pack->owners.Find(KeyOf(run, path), &owner, &gim) || owner == walkPlace;
 }
 
 void Decide(EntryRecord& record, EntryRecord::Fate fate, uint64_t newSize) {
@@ -91,7 +92,7 @@ std::string WalkPlace(const std::string& within, int index) {
 }
 
 void NoteFile(Run& run, const std::string& path, const std::string& walkPlace, bool gim) {
-    run.pack->owners[KeyOf(run, path)] = PackPlan::Owner{walkPlace, gim};
+    run.pack->owners.Note(KeyOf(run, path), walkPlace, gim);
 }
 
 bool RebuildsFromFolder(Run& run, const std::string& path, const std::string& folder) {
@@ -121,17 +122,17 @@ int FinishBuilding(Run& run, RebuiltArchive& built, const std::string& archivePa
 }
 
 void ListUnused(Run& run) {
-    static const std::string kPng = ".png";
-    const auto& owners = run.pack->owners;
+    const std::string png = ".png";
+    const FileOwners& owners = run.pack->owners;
     std::vector<std::string> unused;
     (void)run.tree.VisitFiles([&](const std::string& path) {
         const std::string key = KeyOf(run, path);
-        if (owners.count(key) != 0) return;
+        bool gim = false;
+        if (owners.Find(key, nullptr, &gim)) return;
         // A PNG image made from a GIM image, named after it.
-        if (key.size() > kPng.size() && key.compare(key.size() - kPng.size(), kPng.size(), kPng) == 0) {
-            const auto gim = owners.find(key.substr(0, key.size() - kPng.size()));
-            if (gim != owners.end() && gim->second.gim) return;
-        }
+        if (key.size() > png.size() && key.compare(key.size() - png.size(), png.size(), png) == 0 &&
+            owners.Find(key.substr(0, key.size() - png.size()), nullptr, &gim) && gim)
+            return;
         unused.push_back(NormaliseSeparators(path, run.options.names));
     });
     std::sort(unused.begin(), unused.end());

@@ -8,11 +8,11 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 #include "format/dat_format.h"
 #include "pack/rebuilt_archive.h"
 #include "unpack/entry_output.h"
+#include "unpack/file_owners.h"
 #include "unpack/listing.h"
 #include "unpack/run.h"
 
@@ -24,12 +24,8 @@ struct PackPlan {
     bool failed = false;        // it cannot be written: nothing is
     // The file each entry became, by PathKey below the destination: the
     // entry that wrote it last (its place in the walk), and whether it is a
-    // GIM image.
-    struct Owner {
-        std::string entry;
-        bool gim;
-    };
-    std::unordered_map<std::string, Owner> owners;
+    // GIM image.  Sealed after the first walk.
+    FileOwners owners;
 };
 
 // Where an entry lies, for packing.

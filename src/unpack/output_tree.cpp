@@ -51,18 +51,16 @@ bool OutputTree::IsFolder(const std::string& path) const { return path.empty() |
 int OutputTree::VisitFiles(const std::function<void(const std::string& path)>& visit) const {
     int result = 0;
     std::vector<std::string> folders{destDir_};
-    std::vector<plat::FolderItem> items;
     while (!folders.empty()) {
         const std::string folder = folders.back();
         folders.pop_back();
-        items.clear();
-        if (plat::ListFolder(folder, &items) != 0) result = -1;
-        for (const plat::FolderItem& item : items) {
+        const int listed = plat::ListFolder(folder, [&](const plat::FolderItem& item) {
             if (item.kind == plat::PathKind::kFolder)
                 folders.push_back(folder + item.name + rules_.Separator());
             else
                 visit(folder + item.name);
-        }
+        });
+        if (listed != 0) result = -1;
     }
     return result;
 }

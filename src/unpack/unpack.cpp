@@ -316,6 +316,7 @@ void PackArchive(const std::string& archivePath, const std::string& destDir, con
         }
         (void)UnpackLevel(first, archivePath, top, 0, NestedLevel{nullptr, top, nullptr});
     }
+    plan.owners.Seal();
     NewArchiveFile out;
     if (out.Create(newPath) != 0) {
         listing.Error(Failure::kCannotCreate, newPath);
