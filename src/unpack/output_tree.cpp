@@ -34,8 +34,8 @@ int OutputTree::OpenToRead(const std::string& path, File& file) {
     for (const std::string& folder : FoldersAlong(path, rules_)) {
         if (folder.size() < destDir_.size() || linkFree_.count(folder) != 0) continue;
         const plat::PathKind kind = plat::KindOf(folder);
-        if (kind == plat::PathKind::kMissing) return 1;
-        if (kind != plat::PathKind::kFolder) return -1;
+        if (kind == plat::PathKind::kLink) return -1;
+        if (kind != plat::PathKind::kFolder) return 1;  // no folder there, so no file below it
         linkFree_.insert(folder);
     }
     const plat::PathKind kind = plat::KindOf(path);

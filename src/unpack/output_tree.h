@@ -34,8 +34,9 @@ public:
 
     // Opens the file at path, below the destination, for reading, unless a
     // symbolic link lies on the way (any folder below the destination, or
-    // the file itself).  Returns 0 with file open, 1 when nothing is there,
-    // -1 when it cannot be read (a link, no regular file, a failure).
+    // the file itself).  Returns 0 with file open, 1 when there is no such
+    // file (nothing there, or no folder on the way), -1 when it cannot be
+    // read (a link, no regular file, a failure).
     int OpenToRead(const std::string& path, File& file);
 
     // True when something (a file, a folder, a link) is at path.
