@@ -168,6 +168,8 @@ std::vector<PackCase> Cases() {
 TEST_F(Packing, PacksTheTreeBackAndItsEdits) {
     for (const PackCase& c : Cases()) {
         SCOPED_TRACE(c.what);
+        // Raw names make sense to Windows only where its code page is 932.
+        if (c.letters == "r" && WindowsTool() && !WindowsCodePage932()) continue;
         for (const char* folder : {"out", "new", "again"}) RemoveTree(Path(folder));
         fs::create_directories(Path("new"));
         const Bytes original = c.archive.Build();
