@@ -105,9 +105,12 @@ std::string WithTrailingSeparator(const std::string& dir, const NameRules& rules
 
 std::string PathKey(const std::string& relPath, const NameRules& rules) {
     const bool windows = rules.style == PathStyle::kWindows;
+    // POSIX paths here have their separators normalised: a '\' left is part
+    // of a name.
+    auto separates = [&](char c) { return c == '/' || (windows && c == '\\'); };
     std::string key, component;
     for (size_t i = 0; i <= relPath.size();) {
-        if (i < relPath.size() && !IsSeparator(relPath[i])) {
+        if (i < relPath.size() && !separates(relPath[i])) {
             const size_t next = NextChar(relPath, i, rules);
             const char c = relPath[i];
             component += windows && next == i + 1 && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

@@ -7,7 +7,8 @@
 // The walk tells the listing what it learns of each entry as it goes, in an
 // EntryRecord it keeps up to date.  Text lines are printed as the events
 // come; a JSON object per entry is printed once the entry is done, or at its
-// first failure, so that the failure's object follows it.
+// first failure, so that the failure's object follows it.  Packing prints an
+// entry's line or object once its fate is known, and its failures after it.
 #pragma once
 
 #include <cstdint>
