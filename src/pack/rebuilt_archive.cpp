@@ -253,4 +253,4 @@ int NewArchiveFile::Create(const std::string& path) {
     return file_.CreateBeside(path, &made_);
 }
 
-int NewArchiveFile::Commit() { return file_.FinishBeside(made_, path_) == 0 ? 0 : -1; }
+int NewArchiveFile::Commit() { return file_.FinishBeside(made_, path_); }

@@ -111,8 +111,9 @@ public:
 
     File& Data() { return file_; }
 
-    // Closes the file and renames it over path.  Returns 0, or -1 when it
-    // could not be finished (it is removed then).
+    // Closes the file and renames it over path.  Returns 0, -1 when closing
+    // reported lost data, -2 when it could not take the name (it is removed
+    // then).
     int Commit();
 
     // The file's own name while it is being built.

@@ -328,8 +328,9 @@ void PackArchive(const std::string& archivePath, const std::string& destDir, con
     RebuiltArchive built(run.buffer);
     built.BuildIn(out.Data());
     if (UnpackLevel(run, archivePath, top, 0, NestedLevel{nullptr, top, &built}) != 0 || plan.failed) return;
-    if (out.Commit() != 0) {
-        listing.Error(Failure::kCannotWrite, newPath);
+    const int committed = out.Commit();
+    if (committed != 0) {
+        listing.Error(committed == -2 ? Failure::kCannotCreate : Failure::kCannotWrite, newPath);
         return;
     }
     ListUnused(run);
