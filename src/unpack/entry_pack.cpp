@@ -15,9 +15,8 @@ std::string KeyOf(const Run& run, const std::string& path) {
 
 // True when the entry at walkPlace is the last one to write path.
 bool OwnsFile(const Run& run, const std::string& path, const std::string& walkPlace) {
-    std::string owner;
-    bool gim = false;
-    return !run.pack->owners.Find(KeyOf(run, path), &owner, &gim) || owner == walkPlace;
+    FileOwners::Owner owner;
+    return !run.pack->owners.Find(KeyOf(run, path), &owner) || owner.walkPlace == walkPlace;
 }
 
 void Decide(EntryRecord& record, EntryRecord::Fate fate, uint64_t newSize) {
@@ -91,8 +90,8 @@ std::string WalkPlace(const std::string& within, int index) {
     return within + std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
-void NoteFile(Run& run, const std::string& path, const std::string& walkPlace, bool gim) {
-    run.pack->owners.Note(KeyOf(run, path), walkPlace, gim);
+void NoteFile(Run& run, const std::string& path, const std::string& walkPlace, bool gim, bool stays) {
+    run.pack->owners.Note(KeyOf(run, path), FileOwners::Owner{walkPlace, gim, stays});
 }
 
 bool RebuildsFromFolder(Run& run, const std::string& path, const std::string& folder) {
@@ -125,13 +124,13 @@ void ListUnused(Run& run) {
     const std::string png = ".png";
     const FileOwners& owners = run.pack->owners;
     std::vector<std::string> unused;
+    FileOwners::Owner owner;
     (void)run.tree.VisitFiles([&](const std::string& path) {
         const std::string key = KeyOf(run, path);
-        bool gim = false;
-        if (owners.Find(key, nullptr, &gim)) return;
+        if (owners.Find(key, &owner) && owner.stays) return;
         // A PNG image made from a GIM image, named after it.
         if (key.size() > png.size() && key.compare(key.size() - png.size(), png.size(), png) == 0 &&
-            owners.Find(key.substr(0, key.size() - png.size()), nullptr, &gim) && gim)
+            owners.Find(key.substr(0, key.size() - png.size()), &owner) && owner.gim && owner.stays)
             return;
         unused.push_back(NormaliseSeparators(path, run.options.names));
     });

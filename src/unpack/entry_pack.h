@@ -44,8 +44,9 @@ struct PackSite {
 // it lies in (empty at the top) and its index.
 std::string WalkPlace(const std::string& within, int index);
 
-// First walk: the entry, at walkPlace, became the file at path.
-void NoteFile(Run& run, const std::string& path, const std::string& walkPlace, bool gim);
+// First walk: the entry at walkPlace wrote the file at path (and stays
+// false: then renamed it away).
+void NoteFile(Run& run, const std::string& path, const std::string& walkPlace, bool gim, bool stays);
 
 // True when the nested archive written at path is rebuilt from folder (its
 // entries' folder): when the folder is there, or when the file is not

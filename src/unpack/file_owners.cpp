@@ -16,15 +16,18 @@ uint32_t LengthAt(const std::string& from, uint64_t at) {
     return ReadLE32(reinterpret_cast<const uint8_t*>(from.data() + at));
 }
 
+constexpr char kGim = 1;
+constexpr char kGone = 2;
+
 }  // namespace
 
-void FileOwners::Note(const std::string& key, const std::string& walkPlace, bool gim) {
+void FileOwners::Note(const std::string& key, const Owner& owner) {
     index_.push_back(notes_.size());
     PutLength(notes_, key.size());
     notes_ += key;
-    PutLength(notes_, walkPlace.size());
-    notes_ += walkPlace;
-    notes_ += gim ? '\1' : '\0';
+    PutLength(notes_, owner.walkPlace.size());
+    notes_ += owner.walkPlace;
+    notes_ += static_cast<char>((owner.gim ? kGim : 0) | (owner.stays ? 0 : kGone));
 }
 
 void FileOwners::Seal() {
@@ -36,7 +39,7 @@ void FileOwners::Seal() {
     index_.shrink_to_fit();
 }
 
-bool FileOwners::Find(const std::string& key, std::string* walkPlace, bool* gim) const {
+bool FileOwners::Find(const std::string& key, Owner* owner) const {
     // The first note past the key; the one before it, if it has the key, is
     // the last one made.
     const auto past = std::upper_bound(index_.begin(), index_.end(), key, [this](const std::string& k, uint64_t at) {
@@ -47,7 +50,9 @@ bool FileOwners::Find(const std::string& key, std::string* walkPlace, bool* gim)
     if (notes_.compare(at + 4, LengthAt(notes_, at), key) != 0) return false;
     const uint64_t place = at + 4 + LengthAt(notes_, at);
     const uint32_t placeLength = LengthAt(notes_, place);
-    if (walkPlace != nullptr) *walkPlace = notes_.substr(place + 4, placeLength);
-    *gim = notes_[place + 4 + placeLength] != '\0';
+    const char flags = notes_[place + 4 + placeLength];
+    owner->walkPlace = notes_.substr(place + 4, placeLength);
+    owner->gim = (flags & kGim) != 0;
+    owner->stays = (flags & kGone) == 0;
     return true;
 }

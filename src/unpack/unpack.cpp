@@ -117,7 +117,10 @@ void PackAfterEntry(Level& level, WrittenEntry& written, EntryRecord& record, ui
     Run& run = level.run;
     const bool nested = Begins(written.head, "GPDA") && run.options.recurse;
     if (run.collecting) {
-        NoteFile(run, record.output, walkPlace, Begins(written.head, "MIG."));
+        // A GIM image renamed took its file away from where it was written,
+        // over whatever file was there.
+        if (record.output != written.path) NoteFile(run, written.path, walkPlace, false, false);
+        NoteFile(run, record.output, walkPlace, Begins(written.head, "MIG."), true);
         if (nested) (void)UnpackNested(level, written, failuresBefore, walkPlace, nullptr);
         return;
     }
