@@ -19,6 +19,7 @@ bool OwnsFile(const Run& run, const std::string& path, const std::string& walkPl
     return !run.pack->owners.Find(KeyOf(run, path), &owner) || owner.walkPlace == walkPlace;
 }
 
+// Sets the entry's fate, and its stored size in the new archive.
 void Decide(EntryRecord& record, EntryRecord::Fate fate, uint64_t newSize) {
     record.fate = fate;
     record.newSize = newSize;
