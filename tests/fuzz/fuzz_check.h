@@ -12,9 +12,11 @@ namespace fuzzcheck {
 // into a fresh destination folder, with budgets small enough that any input
 // finishes in well under a second.  Aborts, after a line on standard error,
 // when testing created anything or printed other lines than unpacking (save
-// where unpacking could not create or write a file), a file was written
-// outside the destination, the archive was changed, or a file handle was
-// left open.  The sanitizers, when built in, report the rest.
+// where unpacking could not create or write a file), an input unpacked
+// without a failure did not pack back from its tree into the same bytes, a
+// file was written outside the destination, the archive was changed, or a
+// file handle was left open.  The sanitizers, when built in, report the
+// rest.
 void CheckInput(const uint8_t* data, size_t size);
 
 }  // namespace fuzzcheck
