@@ -20,6 +20,11 @@
 // (a stored entry of zeros, then the next level as a gzip member "d.dat";
 // the deepest holds "leaf.txt" instead).  Prints the number of levels below
 // and the archive's size.
+//
+//   make_big_gzip <archive> many
+//
+// An archive of as many entries as the format holds, 65,535 unnamed ones of
+// one byte each.  Prints the entry count and the archive's size.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -87,13 +92,24 @@ int WriteNested(const char* path) {
     return 0;
 }
 
+int WriteMany(const char* path) {
+    constexpr int kEntries = 65535;
+    Archive a;
+    for (int i = 0; i < kEntries; ++i) a.entries.push_back(Unnamed(Bytes{static_cast<uint8_t>('a' + i % 26)}));
+    const Bytes bytes = a.Build();
+    WriteFile(path, bytes);
+    std::printf("%d %zu\n", kEntries, bytes.size());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[2]) == "nested") return WriteNested(argv[1]);
     if (argc == 3 && std::string(argv[2]) == "gim") return WriteGim(argv[1]);
+    if (argc == 3 && std::string(argv[2]) == "many") return WriteMany(argv[1]);
     if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros] | <archive> nested | <archive> gim\n");
+        std::fprintf(stderr, "usage: make_big_gzip <archive> [data bytes] [zeros] | <archive> nested | gim | many\n");
         return 2;
     }
     const uint64_t dataSize = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 256ull << 20;

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Bounded memory: fails when the tool's peak resident set exceeds 16 MiB on
-# any of three shapes: one gzip member of >= 256 MiB of incompressible data
+# any of four shapes: one gzip member of >= 256 MiB of incompressible data
 # (prints the peak RSS, its ratio to the member's stored size, and the wall
-# time), a small member that expands past 2^31 bytes, and archives nested 32
-# levels deep, each just over 1 MiB; or, converting a GIM image of 1024 x
-# 1024 pixels to PNG (-g), 16 MiB plus four times the image's RGBA size.
+# time), a small member that expands past 2^31 bytes, archives nested 32
+# levels deep, each just over 1 MiB, and an archive of 65,535 entries.  All
+# but the second are packed back (-p) as well, untouched (the same bytes
+# must come back) and edited (the big member compressed again; every nested
+# level built again; one entry of the many).  Converting a GIM image of 1024
+# x 1024 pixels to PNG (-g) may take 16 MiB plus four times its RGBA size.
 # Usage: scripts/memory_check.sh [ravelkit binary]   (default: builds the release preset)
 # Needs about twice the data size free in ${TMPDIR:-/tmp}.
 set -euo pipefail
@@ -75,10 +78,31 @@ awk -v r="$rss_kib" -v s="$member_size" -v d="$data_size" -v w="$wall" 'BEGIN {
 within_limit
 echo "memory_check: OK (limit $limit_kib KiB)"
 
+# Packs the tree in $work/out back from archive $1 into $work/packed.dat and
+# sets rss_kib; with $2 set, the result must be the archive itself.
+pack_back() {
+  rm -f "$work/packed.dat"
+  status=0
+  /usr/bin/time -v -o "$work/time.txt" "$tool" -p "$1" "$work/out" "$work/packed.dat" >"$work/stdout" || status=$?
+  if [ "$status" -ne 0 ] || { [ -n "${2:-}" ] && ! cmp -s "$1" "$work/packed.dat"; }; then
+    echo "memory_check: FAIL: packing $1 gave status $status: $(tail -c 300 "$work/stdout")" >&2
+    exit 1
+  fi
+  rss_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+}
+pack_back "$work/big.dat" same
+echo "packed the big member back untouched, peak RSS $rss_kib KiB"
+within_limit
+printf 'x' >>"$work/out/big.bin"
+pack_back "$work/big.dat"
+echo "packed the big member back edited (compressed again), peak RSS $rss_kib KiB"
+within_limit
+echo "memory_check: OK packing"
+
 # A small member of zeros that expands past 2^31 bytes: the expanded count is
 # 64-bit and prints unsigned, and memory stays flat on the output side too.
 zeros_bytes=$((2560 * 1024 * 1024))
-rm -rf "$work/out" "$work/big.dat"
+rm -rf "$work/out" "$work/big.dat" "$work/packed.dat"
 read -r data_size member_size < <(build/release/bench/make_big_gzip "$work/zeros.dat" "$zeros_bytes" zeros)
 measure "$work/zeros.dat" "$work/out"
 expected="big.bin.gz $member_size bytes to $zeros_bytes bytes"
@@ -101,10 +125,33 @@ if [ ! -f "$work/out/$(printf 'd/%.0s' $(seq 1 "$levels"))leaf.txt" ]; then
 fi
 echo "unpacked $levels levels of nested archives ($nested_size bytes each at the top), peak RSS $rss_kib KiB"
 within_limit
+pack_back "$work/nested.dat" same
+echo "packed the $levels levels back untouched, peak RSS $rss_kib KiB"
+within_limit
+printf 'edited' >"$work/out/$(printf 'd/%.0s' $(seq 1 "$levels"))leaf.txt"
+pack_back "$work/nested.dat"
+echo "packed the $levels levels back with the deepest file edited, peak RSS $rss_kib KiB"
+within_limit
 echo "memory_check: OK nested $levels levels deep"
 
+# As many entries as an archive holds: packing notes which entry became
+# which file, a few dozen bytes each.
+rm -rf "$work/out" "$work/nested.dat" "$work/packed.dat"
+read -r entries many_size < <(build/release/bench/make_big_gzip "$work/many.dat" many)
+measure "$work/many.dat" "$work/out"
+echo "unpacked $entries entries ($many_size bytes), peak RSS $rss_kib KiB"
+within_limit
+pack_back "$work/many.dat" same
+echo "packed the $entries entries back untouched, peak RSS $rss_kib KiB"
+within_limit
+printf 'edited' >"$work/out/many_$entries.dat"
+pack_back "$work/many.dat"
+echo "packed the $entries entries back with one edited, peak RSS $rss_kib KiB"
+within_limit
+echo "memory_check: OK $entries entries"
+
 # A GIM image converted to PNG: 16 MiB plus four times its RGBA pixels.
-rm -rf "$work/out" "$work/nested.dat"
+rm -rf "$work/out" "$work/many.dat" "$work/packed.dat"
 read -r width height < <(build/release/bench/make_big_gzip "$work/gim.dat" gim)
 measure -g "$work/gim.dat" "$work/out"
 if [ ! -s "$work/out/big.gim.png" ]; then

@@ -1,4 +1,5 @@
-// The command line: ravelkit [-s] <dat file> [dest dir]
+// The command line: ravelkit [-srtlj] <dat file> [dest dir], and
+// ravelkit -p[srj] <dat file> <dest dir> <new dat file>
 #pragma once
 
 // Exit statuses.

@@ -32,6 +32,19 @@ int File::OpenTemporary() {
     return fd_ >= 0 ? 0 : -1;
 }
 
+int File::CreateBeside(const std::string& path, std::string* made) {
+    (void)Close();
+    fd_ = plat::CreateBeside(path, made);
+    return fd_ >= 0 ? 0 : -1;
+}
+
+int File::FinishBeside(const std::string& made, const std::string& path) {
+    const int fd = fd_;
+    fd_ = -1;
+    length_ = 0;
+    return plat::FinishBeside(fd, made, path);
+}
+
 int File::Close() {
     int result = fd_ >= 0 ? plat::CloseFile(fd_) : 0;
     fd_ = -1;
@@ -76,6 +89,21 @@ int File::Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const {
 MappedBytes::~MappedBytes() {
     if (view_ != nullptr) plat::Unmap(view_, offset_, size_);
 }
+int File::WriteAt(uint64_t pos, const void* buf, size_t len) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        int64_t n = plat::WriteAt(fd_, p + done, len - done, pos + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int File::SeekTo(uint64_t pos) { return plat::Seek(fd_, pos); }
+
+int File::SetLength(uint64_t len) { return plat::SetLength(fd_, len); }
 
 int File::Empty() { return plat::EmptyFile(fd_); }
 

@@ -34,6 +34,16 @@ public:
     // reading and writing, gone once closed.  Returns 0, or -1.
     int OpenTemporary();
 
+    // Closes any open file, then creates a new file beside path (in its
+    // folder, under a unique name stored in *made) for reading and writing;
+    // an interrupt removes it until FinishBeside.  Returns 0, or -1.
+    int CreateBeside(const std::string& path, std::string* made);
+
+    // Closes the file made by CreateBeside and gives it the name path,
+    // replacing a file there; a failure removes it.  Returns 0, -1 when
+    // closing reported lost data, -2 when it could not take the name.
+    int FinishBeside(const std::string& made, const std::string& path);
+
     // Closes the file if one is open.  Returns 0, or -1 when closing
     // reported that written data may be lost.
     int Close();
@@ -52,6 +62,17 @@ public:
     // Maps len bytes at pos into *mapped (its old mapping released).
     // Returns 0, or -1 when the system cannot map them.
     int Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const;
+    // Writes all len bytes at pos, retrying as Write does.  Returns 0 on
+    // success, -1 on error.  The file position is undefined afterwards.
+    int WriteAt(uint64_t pos, const void* buf, size_t len);
+
+    // Moves the file position to pos (where Write and CopyFrom write).
+    // Returns 0, or -1.
+    int SeekTo(uint64_t pos);
+
+    // Cuts the file to len bytes, or grows it with zero bytes.  Returns 0,
+    // or -1.
+    int SetLength(uint64_t len);
 
     // Drops everything written: the file is empty and positioned at 0.
     // Returns 0 on success, -1 on error.

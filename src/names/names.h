@@ -123,6 +123,13 @@ std::string NormaliseSeparators(const std::string& path, const NameRules& rules)
 // system's own is added).
 std::string WithTrailingSeparator(const std::string& dir, const NameRules& rules);
 
+// The key two paths below the destination (with the system's separators)
+// share when the system takes them for one file: the components joined with
+// '/', empty and "." ones left out; with Windows' rules '/' and '\' both
+// separate, each component's trailing dots and spaces are dropped and ASCII
+// letters (outside double-byte characters) are in lower case.
+std::string PathKey(const std::string& relPath, const NameRules& rules);
+
 // Length of the start of a path that names a root, which exists or not but
 // is never created as a folder.  POSIX: the leading '/'s.  Windows: "C:\" or
 // "C:" (a drive), "\" (the current drive), "\\server\share\" (a network

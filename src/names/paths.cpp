@@ -103,6 +103,30 @@ std::string WithTrailingSeparator(const std::string& dir, const NameRules& rules
     return dir + rules.Separator();
 }
 
+std::string PathKey(const std::string& relPath, const NameRules& rules) {
+    const bool windows = rules.style == PathStyle::kWindows;
+    // POSIX paths here have their separators normalised: a '\' left is part
+    // of a name.
+    auto separates = [&](char c) { return c == '/' || (windows && c == '\\'); };
+    std::string key, component;
+    for (size_t i = 0; i <= relPath.size();) {
+        if (i < relPath.size() && !separates(relPath[i])) {
+            const size_t next = NextChar(relPath, i, rules);
+            const char c = relPath[i];
+            component += windows && next == i + 1 && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            component.append(relPath, i + 1, next - i - 1);
+            i = next;
+            continue;
+        }
+        if (windows)
+            while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.pop_back();
+        if (!component.empty() && component != ".") key += (key.empty() ? "" : "/") + component;
+        component.clear();
+        ++i;
+    }
+    return key;
+}
+
 size_t RootLength(const std::string& path, const NameRules& rules) {
     if (rules.style == PathStyle::kWindows) return WindowsRootLength(path, rules);
     size_t first = path.find_first_not_of('/');

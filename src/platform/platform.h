@@ -15,8 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace plat {
 
@@ -82,12 +82,49 @@ void Unmap(void* view, uint64_t offset, uint64_t len);
 // tells a read failure from a write failure.
 uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len);
 
+// One write of up to len bytes at offset, leaving the file position alone
+// where the system allows.  Returns the count written, or -1 with errno set
+// (EINTR: interrupted, try again).
+int64_t WriteAt(int fd, const void* buf, size_t len, uint64_t offset);
+
+// Moves the file position to pos.  Returns 0, or -1 on error.
+int Seek(int fd, uint64_t pos);
+
+// Makes the file len bytes long: cut, or grown with zero bytes.  Returns 0,
+// or -1 on error.
+int SetLength(int fd, uint64_t len);
+
+// Creates a new file beside path (in its folder, named after it and made
+// unique), for reading and writing, and stores its name in *made.  Until
+// FinishBeside has renamed it, this is the file an interrupt removes.
+// Returns a descriptor, or -1 with errno set.
+int CreateBeside(const std::string& path, std::string* made);
+
+// Closes fd, the file made by CreateBeside under the name made, and gives it
+// the name path, replacing a file there (never one open through
+// OpenForReading).  A failure removes the file.  Returns 0, -1 when closing
+// reported lost data, -2 when the file could not take its name.
+int FinishBeside(int fd, const std::string& made, const std::string& path);
+
 // ---- the file system -----------------------------------------------------
 
 // Creates one directory.  Returns 0 when it was made, EEXIST when something
 // (a folder or not) is already there, otherwise the errno value of the
 // failure (ENOENT when a parent is missing).
 int MakeDir(const std::string& path);
+
+// True when path names an existing folder.
+bool IsFolder(const std::string& path);
+
+// Removes a file; failures are the caller's to ignore.
+void RemoveFile(const std::string& path);
+
+// Gives the file at `from` the name `to`, replacing whatever file has that
+// name.  Never touches a file that is open for reading through
+// OpenForReading, and never removes `from` itself when both names lead to
+// the same file (then it is only renamed).  Returns 0 on success, -1 when
+// the file keeps its old name.  (Below the destination, RenameIn.)
+int ReplaceFile(const std::string& from, const std::string& to);
 
 // ---- the output tree -------------------------------------------------------
 //
@@ -147,6 +184,32 @@ void RemoveFileIn(const Folder& folder, const std::string& name);
 // The longest path the system takes, in bytes, terminator excluded: an
 // output path longer than this is refused, as the system would refuse it.
 size_t MaxPathLength();
+
+// What a path names, its last component not followed when it is a link.
+enum class PathKind {
+    kMissing,  // nothing, or a folder on the way is missing
+    kFile,     // a regular file
+    kFolder,
+    kLink,     // a symbolic link (Windows: any reparse point), whatever it leads to
+    kOther,    // a device, a pipe, a socket, or a path that cannot be looked at
+};
+PathKind KindOf(const std::string& path);
+
+// One name in a folder, and what it names (as KindOf, links not followed).
+struct FolderItem {
+    std::string name;
+    PathKind kind;
+};
+
+// Calls visit with each name in the folder at path (empty: the working
+// folder; otherwise ending in a separator), "." and ".." left out, in no
+// particular order.  Returns 0, or -1 when the folder cannot be read (or
+// not to its end).
+int ListFolder(const std::string& path, const std::function<void(const FolderItem&)>& visit);
+
+// True when both paths name one existing file (links followed, hard links
+// included).
+bool SameFile(const std::string& a, const std::string& b);
 
 // ---- start-up ------------------------------------------------------------
 

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -102,7 +103,8 @@ extern "C" void OnInterrupt(int sig) {
     EndByInterrupt(sig);
 }
 
-// Marks `name` in the folder folderFd as the file being created for output.
+// Marks `name` in the folder folderFd (AT_FDCWD: name is a path) as the
+// file being created for output.
 void BeginOutput(int folderFd, const std::string& name) {
     interrupt.state = kNoOutput;
     std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -122,6 +124,20 @@ void EndOutputOpening(int fd) {
     interrupt.state = fd >= 0 ? kWritingOutput : kNoOutput;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     if (interrupt.pendingSignal != 0) EndByInterrupt(interrupt.pendingSignal);
+}
+
+// The output file is no longer ours to remove on an interrupt.
+void EndOutput() {
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    interrupt.state = kNoOutput;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+PathKind KindOfMode(mode_t mode) {
+    if (S_ISREG(mode)) return PathKind::kFile;
+    if (S_ISDIR(mode)) return PathKind::kFolder;
+    if (S_ISLNK(mode)) return PathKind::kLink;
+    return PathKind::kOther;
 }
 
 // Folders are held to look names up in, never read: where the system has a
@@ -231,6 +247,55 @@ int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
 
 int64_t WriteSome(int fd, const void* buf, size_t len) { return static_cast<int64_t>(write(fd, buf, len)); }
 
+int64_t WriteAt(int fd, const void* buf, size_t len, uint64_t offset) {
+    return static_cast<int64_t>(pwrite(fd, buf, len, static_cast<off_t>(offset)));
+}
+
+int Seek(int fd, uint64_t pos) { return lseek(fd, static_cast<off_t>(pos), SEEK_SET) < 0 ? -1 : 0; }
+
+int SetLength(int fd, uint64_t len) {
+    int r;
+    do {
+        r = ftruncate(fd, static_cast<off_t>(len));
+    } while (r != 0 && errno == EINTR);
+    return r == 0 ? 0 : -1;
+}
+
+int CreateBeside(const std::string& path, std::string* made) {
+    // A name nobody else uses: the process id and a counter.
+    const std::string stem = path + ".tmp" + std::to_string(getpid()) + "-";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = stem + std::to_string(attempt);
+        BeginOutput(AT_FDCWD, name);
+        int fd;
+        do {
+            fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        int err = errno;
+        EndOutputOpening(fd);
+        if (fd >= 0) {
+            *made = name;
+            return fd;
+        }
+        if (err != EEXIST) {
+            errno = err;
+            return -1;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int FinishBeside(int fd, const std::string& made, const std::string& path) {
+    // An interrupt until the rename removes the file under its made name
+    // (after the rename there is none, and the finished file stays).
+    int result = close(fd) == 0 ? 0 : -1;
+    if (result == 0 && ReplaceFile(made, path) != 0) result = -2;
+    if (result != 0) (void)unlink(made.c_str());
+    EndOutput();
+    return result;
+}
+
 int EmptyFile(int fd) {
     int r;
     do {
@@ -278,6 +343,11 @@ uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {
 
 int MakeDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }
 
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 int OpenFolder(const std::string& path, Folder* folder) {
     int fd;
     do {
@@ -299,6 +369,47 @@ int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Fo
     if (fd < 0) return -1;
     folder->fd = fd;
     return 0;
+}
+
+PathKind KindOf(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0) return KindOfMode(st.st_mode);
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
+}
+
+int ListFolder(const std::string& path, const std::function<void(const FolderItem&)>& visit) {
+    DIR* d = opendir(path.empty() ? "." : path.c_str());
+    if (d == nullptr) return -1;
+    errno = 0;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        PathKind kind = e->d_type == DT_REG   ? PathKind::kFile
+                        : e->d_type == DT_DIR ? PathKind::kFolder
+                        : e->d_type == DT_LNK ? PathKind::kLink
+                        : e->d_type == DT_UNKNOWN ? KindOf(path + name)
+                                                  : PathKind::kOther;
+        visit(FolderItem{name, kind});
+        errno = 0;
+    }
+    const int err = errno;
+    closedir(d);
+    return err == 0 ? 0 : -1;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && IdOf(sa) == IdOf(sb);
+}
+
+void RemoveFile(const std::string& path) { (void)remove(path.c_str()); }
+
+int ReplaceFile(const std::string& from, const std::string& to) {
+    struct stat st;
+    if (stat(to.c_str(), &st) == 0 && IsOpenForReading(IdOf(st))) return -1;
+    // rename(2) replaces the target atomically, and does nothing when both
+    // names are links to one file, so the source is never lost.
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
 }
 
 void CloseFolder(Folder& folder) {

@@ -23,6 +23,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+// <windows.h> maps these to its own A/W functions; the names here are ours.
+#undef ReplaceFile
+
 #include <fcntl.h>
 #include <io.h>
 #include <mbctype.h>
@@ -327,6 +330,65 @@ int64_t WriteSome(int fd, const void* buf, size_t len) {
     return _write(fd, buf, static_cast<unsigned int>(len < kMaxChunk ? len : kMaxChunk));
 }
 
+int64_t WriteAt(int fd, const void* buf, size_t len, uint64_t offset) {
+    if (_lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0) return -1;
+    return WriteSome(fd, buf, len);
+}
+
+int Seek(int fd, uint64_t pos) { return _lseeki64(fd, static_cast<int64_t>(pos), SEEK_SET) < 0 ? -1 : 0; }
+
+int SetLength(int fd, uint64_t len) { return _chsize_s(fd, static_cast<int64_t>(len)) == 0 ? 0 : -1; }
+
+int CreateBeside(const std::string& path, std::string* made) {
+    InterruptLock guard;
+    // A name nobody else uses: the process id and a counter.
+    const std::string stem = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = stem + std::to_string(attempt);
+        const std::wstring sys = SystemPath(name);
+        if (sys.empty()) {
+            errno = ENOENT;
+            return -1;
+        }
+        HANDLE h = CreateFileW(sys.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+            return -1;
+        }
+        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(h);
+            (void)DeleteFileW(sys.c_str());
+            errno = EMFILE;
+            return -1;
+        }
+        if (sys.size() < kMaxSystemPath) {
+            std::wmemcpy(interrupt.path, sys.c_str(), sys.size() + 1);
+            interrupt.fd = fd;
+            interrupt.writing = true;
+        }
+        *made = name;
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int FinishBeside(int fd, const std::string& made, const std::string& path) {
+    // Under the lock an interrupt waits until the file has its name (and
+    // then leaves it) or is gone.
+    InterruptLock guard;
+    const std::wstring sysMade = SystemPath(made), sysPath = SystemPath(path);
+    int result = _close(fd) == 0 ? 0 : -1;
+    if (result == 0 && (sysPath.empty() || !MoveFileExW(sysMade.c_str(), sysPath.c_str(), MOVEFILE_REPLACE_EXISTING)))
+        result = -2;
+    if (result != 0) (void)DeleteFileW(sysMade.c_str());
+    if (interrupt.fd == fd) interrupt.writing = false;
+    return result;
+}
+
 int EmptyFile(int fd) { return _chsize_s(fd, 0) == 0 && _lseeki64(fd, 0, SEEK_SET) == 0 ? 0 : -1; }
 
 int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_t** start) {
@@ -368,6 +430,22 @@ int MakeDir(const std::string& path) {
     }
 }
 
+bool IsFolder(const std::string& path) {
+    const std::wstring sys = SystemPath(path);
+    DWORD attributes = sys.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(sys.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int ReplaceFile(const std::string& from, const std::string& to) {
+    // One step: the file at `to` is replaced only when `from` takes its
+    // place, so a failed rename loses nothing.  Names that differ in case
+    // only (one file) are renamed in place.  An archive being read survives:
+    // its sharing mode denies the deletion that replacing it needs.
+    const std::wstring sysFrom = SystemPath(from), sysTo = SystemPath(to);
+    if (sysFrom.empty() || sysTo.empty()) return -1;
+    return MoveFileExW(sysFrom.c_str(), sysTo.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+}
+
 int OpenFolder(const std::string& path, Folder* folder) {
     // The destination may be a link: only its being a folder counts.
     const DWORD attributes = AttributesOf(SystemPath(path.empty() ? "." : path));
@@ -383,6 +461,78 @@ int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Fo
     if (!IsPlainFolder(sys)) return -1;
     folder->path = parent.path + name + "\\";
     return 0;
+}
+
+namespace {
+
+PathKind KindOfAttributes(DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return PathKind::kLink;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kFolder;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::kOther;
+    return PathKind::kFile;
+}
+
+// A name the system gives back, as paths are held here: UTF-8, or after
+// KeepSystemCodePageNames the ANSI code page's bytes.
+std::string NameFromSystem(const wchar_t* wide) {
+    if (!codePageNames) return Utf8(wide);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], n, nullptr, nullptr) != n) return std::string();
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+// The volume and the index of the file at path, links followed.
+bool FileIndex(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) return false;
+    HANDLE h = CreateFileW(sys.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = GetFileInformationByHandle(h, info);
+    CloseHandle(h);
+    return ok != 0;
+}
+
+}  // namespace
+
+PathKind KindOf(const std::string& path) {
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) return PathKind::kOther;
+    DWORD attributes = GetFileAttributesW(sys.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return KindOfAttributes(attributes);
+    DWORD err = GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? PathKind::kMissing : PathKind::kOther;
+}
+
+int ListFolder(const std::string& path, const std::function<void(const FolderItem&)>& visit) {
+    std::wstring pattern = SystemPath(path.empty() ? std::string(".") : path);
+    if (pattern.empty()) return -1;
+    if (pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+    do {
+        if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
+        visit(FolderItem{NameFromSystem(found.cFileName), KindOfAttributes(found.dwFileAttributes)});
+    } while (FindNextFileW(h, &found));
+    const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(h);
+    return complete ? 0 : -1;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return FileIndex(a, &ia) && FileIndex(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+void RemoveFile(const std::string& path) {
+    const std::wstring sys = SystemPath(path);
+    if (!sys.empty()) (void)DeleteFileW(sys.c_str());
 }
 
 void CloseFolder(Folder& folder) { folder.path.clear(); }

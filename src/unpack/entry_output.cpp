@@ -178,16 +178,101 @@ public:
 
     int Finish() override { return 0; }
 
-private:
+protected:
     std::string path_;
+
+private:
     KeptBytes keep_;
     bool decided_ = false;
     File& temporary_;
 };
 
-std::unique_ptr<EntryOutput> NewOutput(Run& run, WrittenEntry& written, bool gzip) {
-    if (run.options.mode == RunMode::kUnpack) return std::make_unique<OutputFile>(run, written.path, written.head);
-    const KeptBytes keep{gzip && run.options.recurse, gzip && run.options.convertGim};
+// Packing: tests as above, and compares the bytes with the file they became
+// in the tree, which is looked up once the first bytes tell whether it was
+// renamed as a GIM image.
+class CompareOutput : public TestOutput {
+public:
+    CompareOutput(Run& run, const std::string& relPath, bool keepArchive, WrittenEntry& written)
+        : TestOutput(run, written.path, KeptBytes{keepArchive, false}, written.head, written.temporary),
+          relPath_(relPath), entry_(written) {}
+
+    int Write(const uint8_t* data, size_t len) override {
+        const uint64_t before = written_;
+        if (TestOutput::Write(data, len) != 0) return -1;
+        if (!looked_ && written_ >= 4) {
+            Look();
+            Compare(head_, static_cast<size_t>(before));  // the bytes before this piece are all in the head
+        }
+        if (looked_) Compare(data, len);
+        return 0;
+    }
+
+    int Restart() override {
+        looked_ = false;
+        compared_ = 0;
+        entry_.match = WrittenEntry::Match::kNotLooked;
+        (void)entry_.treeFile.Close();
+        return TestOutput::Restart();
+    }
+
+    int Finish() override {
+        if (!looked_) {
+            Look();
+            Compare(head_, static_cast<size_t>(written_));
+        }
+        if (entry_.match == WrittenEntry::Match::kSame &&
+            static_cast<uint64_t>(entry_.treeFile.Length()) != written_)
+            entry_.match = WrittenEntry::Match::kDiffers;
+        return TestOutput::Finish();
+    }
+
+private:
+    // Opens the file the bytes became.
+    void Look() {
+        looked_ = true;
+        std::string path = path_;
+        if (std::memcmp(head_, "MIG.", 4) == 0) {
+            std::string gim = GimPath(path_, relPath_, run_.options.names);
+            if (!gim.empty()) path = gim;
+        }
+        switch (run_.tree.OpenToRead(path, entry_.treeFile)) {
+            case 0: entry_.match = WrittenEntry::Match::kSame; break;
+            case 1: entry_.match = WrittenEntry::Match::kMissing; break;
+            default: entry_.match = WrittenEntry::Match::kUnreadable; break;
+        }
+    }
+
+    // Compares the next len bytes with the file, while they still match.
+    void Compare(const uint8_t* data, size_t len) {
+        HeapBuffer& buffer = run_.treeBuffer;
+        for (size_t done = 0; done < len && entry_.match == WrittenEntry::Match::kSame;) {
+            const size_t n = std::min(len - done, buffer.Size());
+            const int64_t got = entry_.treeFile.ReadAt(compared_, buffer.Data(), n);
+            if (got < 0)
+                entry_.match = WrittenEntry::Match::kUnreadable;
+            else if (got != static_cast<int64_t>(n) || std::memcmp(buffer.Data(), data + done, n) != 0)
+                entry_.match = WrittenEntry::Match::kDiffers;
+            compared_ += n;
+            done += n;
+        }
+    }
+
+    std::string relPath_;  // prefix and name: where a ".gim" keeps the name
+    WrittenEntry& entry_;
+    bool looked_ = false;
+    uint64_t compared_ = 0;
+};
+
+std::unique_ptr<EntryOutput> NewOutput(Run& run, const EntryPlace& place, WrittenEntry& written, bool gzip) {
+    const bool keepArchive = gzip && run.options.recurse;
+    switch (run.options.mode) {
+        case RunMode::kUnpack: return std::make_unique<OutputFile>(run, written.path, written.head);
+        case RunMode::kPack:
+            return std::make_unique<CompareOutput>(run, place.prefix + written.name, keepArchive, written);
+        case RunMode::kTest:
+        case RunMode::kList: break;
+    }
+    const KeptBytes keep{keepArchive, gzip && run.options.convertGim};
     return std::make_unique<TestOutput>(run, written.path, keep, written.head, written.temporary);
 }
 
@@ -270,7 +355,7 @@ std::string GzipFileName(const Run& run, const EntryPlace& place) {
 
 int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written) {
     if (PlaceSafeOutput(run, place, CutGz(place.record.name, run.options.names), written) != 0) return -1;
-    std::unique_ptr<EntryOutput> out = NewOutput(run, *written, false);
+    std::unique_ptr<EntryOutput> out = NewOutput(run, place, *written, false);
     if (CreateOutput(run, *written, *out) != 0) return -1;
     // The piece already read goes through memory, the rest is copied by the
     // system where it can, and through the buffer where it cannot.
@@ -302,8 +387,9 @@ int WriteStoredEntry(Run& run, const EntryPlace& place, EntryReader& src, Writte
 
 int WriteGzipEntry(Run& run, const EntryPlace& place, EntryReader& src, WrittenEntry* written) {
     if (ReadHeader(run, place, src) != 0) return -1;
+    written->gzipHeaderLength = src.Position();
     if (PlaceSafeOutput(run, place, GzipFileName(run, place), written) != 0) return -1;
-    std::unique_ptr<EntryOutput> out = NewOutput(run, *written, true);
+    std::unique_ptr<EntryOutput> out = NewOutput(run, place, *written, true);
     if (CreateOutput(run, *written, *out) != 0) return -1;
     InflateOutcome outcome{InflateOutcome::kEnd, 0, 0, GzipChecksum::kNone};
     // A member that ends right after its header is never inflated.

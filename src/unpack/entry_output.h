@@ -27,6 +27,12 @@ struct WrittenEntry {
     uint64_t dataLength = 0;
     File temporary;  // a gzip member's expanded bytes, when they are an archive or an image
     GzipChecksum checksum = GzipChecksum::kNone;  // what a gzip member's trailer said
+    uint64_t gzipHeaderLength = 0;                // a gzip member's header, in bytes
+    // Packing: the file the entry became in the tree (after the GIM
+    // renaming), and how it compares with the bytes unpacking writes.
+    enum class Match { kNotLooked, kSame, kDiffers, kMissing, kUnreadable };
+    Match match = Match::kNotLooked;
+    File treeFile;  // open unless missing or unreadable
 };
 
 // The entry being handled: its archive, and the record the listing keeps.

@@ -31,6 +31,8 @@ const char* Words(Failure failure) {
         case Failure::kTooManyEntries: return "too many entries";
         case Failure::kTooMuchOutput: return "too much output";
         case Failure::kCannotConvert: return "cannot convert";
+        case Failure::kMissing: return "missing";
+        case Failure::kArchiveTooLarge: return "archive too large";
     }
     return "failure";
 }
@@ -112,49 +114,18 @@ private:
     bool asciiOnly_ = false;
 };
 
-std::string OptionalNumber(const std::optional<uint64_t>& n, const char* none) {
-    return n ? std::to_string(*n) : std::string(none);
-}
-
-}  // namespace
-
-void Listing::Write(const std::string& text) {
-    plat::WriteText(out_, text);
-    atLineStart_ = !text.empty() && text.back() == '\n';
-}
-
-void Listing::BeginEntry(const EntryRecord& entry) {
-    entry_ = &entry;
-    entryEmitted_ = false;
-    if (style_ == Style::kText) Write(entry.prefix + entry.name + " " + std::to_string(entry.size) + " bytes");
-}
-
-void Listing::Expanded(uint64_t produced) {
-    if (style_ == Style::kText) Write(" to " + std::to_string(produced) + " bytes");
-}
-
-void Listing::InflateCode(int code) {
-    ++failures_;
-    if (style_ == Style::kText) {
-        Write(std::to_string(code) + "\n");
-        return;
+const char* FateWord(EntryRecord::Fate fate) {
+    switch (fate) {
+        case EntryRecord::Fate::kReplaced: return "replaced";
+        case EntryRecord::Fate::kMissing: return "missing";
+        case EntryRecord::Fate::kKept:
+        case EntryRecord::Fate::kUndecided: break;
     }
-    Report("", entry_ != nullptr ? entry_->output : std::string(), "inflate", code);
+    return "kept";
 }
 
-void Listing::EndEntry() {
-    if (style_ == Style::kText) Write("\n");
-}
-
-void Listing::EntryDone() {
-    if (style_ == Style::kJson) EmitEntry();
-    entry_ = nullptr;
-}
-
-void Listing::EmitEntry() {
-    if (entry_ == nullptr || entryEmitted_) return;
-    entryEmitted_ = true;
-    const EntryRecord& e = *entry_;
+// The JSON object of an entry.
+JsonLine EntryJson(const EntryRecord& e) {
     JsonLine line;
     line.Set("path", e.named ? line.Text(e.prefix + e.name) : Json());
     line.SetText("archive", e.archivePath);
@@ -175,6 +146,110 @@ void Listing::EmitEntry() {
         line.Set("gzip", gzip);
     }
     if (!e.png.empty()) line.SetText("png", e.png);
+    return line;
+}
+
+std::string OptionalNumber(const std::optional<uint64_t>& n, const char* none) {
+    return n ? std::to_string(*n) : std::string(none);
+}
+
+}  // namespace
+
+void Listing::Write(const std::string& text) {
+    if (out_ != nullptr) plat::WriteText(out_, text);
+    if (!text.empty()) atLineStart_ = text.back() == '\n';
+}
+
+void Listing::Emit(const std::string& text) {
+    if (packing_ && !open_.empty())
+        open_.back().waiting += text;
+    else
+        Write(text);
+}
+
+void Listing::BeginEntry(const EntryRecord& entry) {
+    entry_ = &entry;
+    entryEmitted_ = false;
+    if (packing_)
+        open_.push_back(OpenEntry{&entry, std::string()});
+    else if (style_ == Style::kText)
+        Write(entry.prefix + entry.name + " " + std::to_string(entry.size) + " bytes");
+}
+
+void Listing::Expanded(uint64_t produced) {
+    if (style_ == Style::kText && !packing_) Write(" to " + std::to_string(produced) + " bytes");
+}
+
+void Listing::InflateCode(int code) {
+    ++failures_;
+    if (style_ == Style::kText) {
+        Emit(std::to_string(code) + "\n");
+        return;
+    }
+    Report("", entry_ != nullptr ? entry_->output : std::string(), "inflate", code);
+}
+
+void Listing::EndEntry() {
+    if (style_ == Style::kText && !packing_) Write("\n");
+}
+
+void Listing::EntryDone() {
+    if (packing_) return;  // the entry stays open until EntryPacked
+    if (style_ == Style::kJson) EmitEntry();
+    entry_ = nullptr;
+}
+
+void Listing::EmitEntry() {
+    if (entry_ == nullptr || entryEmitted_) return;
+    entryEmitted_ = true;
+    Write(EntryJson(*entry_).Line());
+}
+
+void Listing::EntryPacked() {
+    if (open_.empty()) return;
+    const OpenEntry done = open_.back();
+    open_.pop_back();
+    entry_ = open_.empty() ? nullptr : open_.back().record;
+    const EntryRecord& e = *done.record;
+    const EntryRecord::Fate fate = e.fate == EntryRecord::Fate::kUndecided ? EntryRecord::Fate::kKept : e.fate;
+    ++packed_[static_cast<int>(fate)];
+    if (style_ == Style::kJson) {
+        JsonLine line = EntryJson(e);
+        line.Set("status", FateWord(fate));
+        line.Set("new_size", fate == EntryRecord::Fate::kReplaced ? e.newSize : uint64_t{e.size});
+        Write(line.Line());
+    } else if (fate != EntryRecord::Fate::kMissing) {
+        std::string text = e.prefix + e.name + " " + std::to_string(e.size) + " bytes ";
+        text += fate == EntryRecord::Fate::kReplaced ? "replaced by " + std::to_string(e.newSize) + " bytes\n" : "kept\n";
+        Write(text);
+    }
+    Write(done.waiting);
+}
+
+void Listing::Unused(const std::string& path) {
+    if (style_ == Style::kText) {
+        Write("unused " + path + "\n");
+        return;
+    }
+    JsonLine line;
+    line.SetText("unused", path);
+    Write(line.Line());
+}
+
+void Listing::PackSummary() {
+    const uint64_t kept = packed_[static_cast<int>(EntryRecord::Fate::kKept)];
+    const uint64_t replaced = packed_[static_cast<int>(EntryRecord::Fate::kReplaced)];
+    const uint64_t missing = packed_[static_cast<int>(EntryRecord::Fate::kMissing)];
+    if (style_ == Style::kText) {
+        Write(std::to_string(kept + replaced + missing) + " entries: " + std::to_string(kept) + " kept, " +
+              std::to_string(replaced) + " replaced, " + std::to_string(missing) + " missing\n");
+        return;
+    }
+    JsonLine line;
+    line.Set("entries", kept + replaced + missing);
+    line.Set("kept", kept);
+    line.Set("replaced", replaced);
+    line.Set("missing", missing);
     Write(line.Line());
 }
 
@@ -193,10 +268,10 @@ void Listing::ListEntry(const EntryRecord& entry) {
 
 void Listing::Report(const std::string& words, const std::string& path, const std::string& jsonError, int code) {
     if (style_ == Style::kText) {
-        Write((atLineStart_ ? "error : " : "\nerror : ") + words + " " + path + "\n");
+        Emit((atLineStart_ ? "error : " : "\nerror : ") + words + " " + path + "\n");
         return;
     }
-    EmitEntry();
+    if (!packing_) EmitEntry();
     JsonLine line;
     line.SetText("error", jsonError);
     if (jsonError == "inflate") line.Set("code", code);
@@ -205,7 +280,7 @@ void Listing::Report(const std::string& words, const std::string& path, const st
         line.Set("entry", entry_->number);
         line.SetText("archive", entry_->archivePath);
     }
-    Write(line.Line());
+    Emit(line.Line());
 }
 
 void Listing::Error(Failure failure, const std::string& path) {
@@ -215,8 +290,19 @@ void Listing::Error(Failure failure, const std::string& path) {
 
 void Listing::BadEntry(const EntryRecord& entry) {
     ++failures_;
+    const EntryRecord* open = entry_;
     entry_ = &entry;
     entryEmitted_ = false;
+    // Packing keeps the entry as it is; the error line stands for its line.
+    if (packing_) {
+        open_.push_back(OpenEntry{&entry, std::string()});
+        Report("bad entry " + std::to_string(entry.number) + " in", entry.archivePath, "bad entry");
+        ++packed_[static_cast<int>(EntryRecord::Fate::kKept)];
+        Write(open_.back().waiting);
+        open_.pop_back();
+        entry_ = open;
+        return;
+    }
     Report("bad entry " + std::to_string(entry.number) + " in", entry.archivePath, "bad entry");
     entry_ = nullptr;
 }

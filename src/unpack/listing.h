@@ -7,13 +7,15 @@
 // The walk tells the listing what it learns of each entry as it goes, in an
 // EntryRecord it keeps up to date.  Text lines are printed as the events
 // come; a JSON object per entry is printed once the entry is done, or at its
-// first failure, so that the failure's object follows it.
+// first failure, so that the failure's object follows it.  Packing prints an
+// entry's line or object once its fate is known, and its failures after it.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gzip/gzip_header.h"
 #include "gzip/gzip_member.h"
@@ -38,6 +40,8 @@ enum class Failure {
     kTooManyEntries,      // the archive
     kTooMuchOutput,       // the archive given
     kCannotConvert,       // a GIM image's path
+    kMissing,             // packing: the file an entry became is not in the tree
+    kArchiveTooLarge,     // packing: the archive being built would pass 4 GiB
 };
 
 // What is known of one entry.
@@ -60,13 +64,17 @@ struct EntryRecord {
     std::optional<GzipHeader> gzip;
     GzipChecksum checksum = GzipChecksum::kNone;
     std::string png;                       // the PNG written of a GIM image; empty: none
+    // Packing: what became of it, and its stored size in the new archive.
+    enum class Fate { kUndecided, kKept, kReplaced, kMissing };
+    Fate fate = Fate::kUndecided;
+    uint64_t newSize = 0;
 };
 
 class Listing {
 public:
     enum class Style { kText, kJson };
 
-    // Prints to out (standard output in the tool).
+    // Prints to out (standard output in the tool; null: nowhere).
     explicit Listing(std::FILE* out, Style style = Style::kText) : out_(out), style_(style) {}
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
@@ -98,6 +106,27 @@ public:
     // EntryDone, as for BeginEntry.
     void ListEntry(const EntryRecord& entry);
 
+    // ---- an entry being packed ----
+    //
+    // Packing prints an entry's line once its fate is known, so a nested
+    // archive's line follows those of its entries.  Until then the entry is
+    // open (BeginEntry), and its failures wait to be printed after its line.
+
+    // From now on the listing is one of packing.
+    void StartPacking() { packing_ = true; }
+
+    // The innermost open entry's fate (in its record) is known: prints
+    // "<prefix><name> <size> bytes kept" or "... replaced by <n> bytes" (a
+    // missing entry's error line stands for its line), then its failures.
+    void EntryPacked();
+
+    // "unused <path>": a file in the tree that no entry became.
+    void Unused(const std::string& path);
+
+    // "<e> entries: <k> kept, <r> replaced, <m> missing", from the fates
+    // printed.
+    void PackSummary();
+
     // ---- failures ----
 
     // "error : <words> <path>" at the start of a line of its own, whether an
@@ -115,6 +144,9 @@ private:
     // Prints text; every byte of the listing goes through here.  A line is
     // open until text ending in a line break.
     void Write(const std::string& text);
+    // Prints text, or keeps it for after the line of the open entry being
+    // packed.
+    void Emit(const std::string& text);
     // Prints the JSON object of the open entry, once.
     void EmitEntry();
     // A failure: the words and path of its line, and for JSON its own fields.
@@ -126,4 +158,13 @@ private:
     uint64_t failures_ = 0;
     const EntryRecord* entry_ = nullptr;  // the entry begun and not yet done
     bool entryEmitted_ = false;
+    // Packing: the entries open, outermost first, with the failure lines
+    // waiting for each one's line; and the fates printed.
+    struct OpenEntry {
+        const EntryRecord* record;
+        std::string waiting;
+    };
+    bool packing_ = false;
+    std::vector<OpenEntry> open_;
+    uint64_t packed_[4] = {0, 0, 0, 0};  // by EntryRecord::Fate
 };

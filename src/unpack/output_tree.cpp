@@ -100,3 +100,40 @@ void OutputTree::Remove(const std::string& path) {
     const plat::Folder* folder = FolderBelow(rel, false);
     if (folder != nullptr) plat::RemoveFileIn(*folder, name);
 }
+
+int OutputTree::OpenToRead(const std::string& path, File& file) {
+    // Only what lies below the destination is looked at: the destination
+    // itself is the caller's to choose.
+    for (const std::string& folder : FoldersAlong(path, rules_)) {
+        if (folder.size() < destDir_.size() || linkFree_.count(folder) != 0) continue;
+        const plat::PathKind kind = plat::KindOf(folder);
+        if (kind == plat::PathKind::kLink) return -1;
+        if (kind != plat::PathKind::kFolder) return 1;  // no folder there, so no file below it
+        linkFree_.insert(folder);
+    }
+    const plat::PathKind kind = plat::KindOf(path);
+    if (kind == plat::PathKind::kMissing) return 1;
+    if (kind != plat::PathKind::kFile) return -1;
+    return file.Open(path, File::kRead) == 0 ? 0 : -1;
+}
+
+bool OutputTree::Holds(const std::string& path) const { return plat::KindOf(path) != plat::PathKind::kMissing; }
+
+bool OutputTree::IsFolder(const std::string& path) const { return path.empty() || plat::IsFolder(path); }
+
+int OutputTree::VisitFiles(const std::function<void(const std::string& path)>& visit) const {
+    int result = 0;
+    std::vector<std::string> folders{destDir_};
+    while (!folders.empty()) {
+        const std::string folder = folders.back();
+        folders.pop_back();
+        const int listed = plat::ListFolder(folder, [&](const plat::FolderItem& item) {
+            if (item.kind == plat::PathKind::kFolder)
+                folders.push_back(folder + item.name + rules_.Separator());
+            else
+                visit(folder + item.name);
+        });
+        if (listed != 0) result = -1;
+    }
+    return result;
+}

@@ -1,17 +1,20 @@
 // The destination folder: creating the folders and files of the output tree
-// in it, renaming and removing files.  Below the destination nothing is done
-// through a symbolic link (on Windows, any reparse point): the tree opens the
-// destination once and walks down from it one folder at a time, each step
-// taken from the folder before it, so a link planted anywhere on the way is
-// refused rather than followed.  It holds the folders it made or found open
-// (up to plat::FoldersHeldOpen(), letting go of the least recently used
-// first), so that most files take one call to create; the run never removes
-// a folder, so what it holds stays true.
+// in it, renaming and removing files; for packing, reading them back and
+// walking the tree.  Below the destination nothing is created, renamed or
+// removed through a symbolic link (on Windows, any reparse point): the tree
+// opens the destination once and walks down from it one folder at a time,
+// each step taken from the folder before it, so a link planted anywhere on
+// the way is refused rather than followed.  It holds the folders it made or
+// found open (up to plat::FoldersHeldOpen(), letting go of the least
+// recently used first), so that most files take one call to create; the run
+// never removes a folder, so what it holds stays true.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "io/file.h"
 #include "names/names.h"
@@ -42,6 +45,25 @@ public:
 
     // Removes a plain file; a failure, a link or a folder on the way leave it.
     void Remove(const std::string& path);
+
+    // Opens the file at path, below the destination, for reading, unless a
+    // symbolic link lies on the way (any folder below the destination, or
+    // the file itself).  Returns 0 with file open, 1 when there is no such
+    // file (nothing there, or no folder on the way), -1 when it cannot be
+    // read (a link, no regular file, a failure).
+    int OpenToRead(const std::string& path, File& file);
+
+    // True when something (a file, a folder, a link) is at path.
+    bool Holds(const std::string& path) const;
+
+    // True when path names a folder (the working folder for "").
+    bool IsFolder(const std::string& path) const;
+
+    // Calls visit with the path of everything below the destination that is
+    // no folder (files, links, devices), in no particular order; links to
+    // folders are not followed.  Returns 0, or -1 when a folder could not be
+    // read (the rest is visited all the same).
+    int VisitFiles(const std::function<void(const std::string& path)>& visit) const;
 
 private:
     struct Held {
@@ -76,4 +98,5 @@ private:
     std::unordered_map<std::string, Held> held_;  // by path below the destination
     size_t maxHeld_;
     uint64_t uses_ = 0;
+    std::unordered_set<std::string> linkFree_;  // folders seen to be no link
 };

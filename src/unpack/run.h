@@ -12,6 +12,7 @@
 #include "unpack/output_tree.h"
 
 class Archive;
+struct PackPlan;
 
 constexpr int kMaxNestingDepth = 32;  // levels below the archive given
 
@@ -65,6 +66,7 @@ enum class RunMode {
     kUnpack,  // writes it out
     kTest,    // reads and expands it, checks everything, writes nothing
     kList,    // lists it from its first bytes
+    kPack,    // compares it with the file it became, for an archive built anew
 };
 
 // What the command line chose, the same for every archive of one run.
@@ -102,6 +104,16 @@ struct Run {
     };
     std::vector<OpenArchive> open;
     HeapBuffer buffer;             // the entries' bytes pass through it, at every level
+    // Packing: what both walks share; whether this is the first walk, which
+    // only notes the file each entry becomes (reading entries as listing
+    // does); and the buffer the tree's files are read through.
+    PackPlan* pack = nullptr;
+    bool collecting = false;
+    HeapBuffer treeBuffer;
+
+    // True when entries are only looked at (listing, or packing's first
+    // walk), not read whole.
+    bool LooksOnly() const { return options.mode == RunMode::kList || collecting; }
 
     // True when an output file at path would overwrite an archive being
     // read, which unpacking refuses: one open on disk, or (testing and

@@ -5,7 +5,7 @@
 namespace clitest {
 namespace {
 
-const char kUsage[] = "ravelkit [-sgrtlj] <dat file> [dest dir]\n";
+const char kUsage[] = "ravelkit [-sgrtlj] <dat file> [dest dir]\nravelkit -p[srj] <dat file> <dest dir> <new dat file>\n";
 
 // An archive holding an archive, so that recursion shows in the tree.
 Archive Nesting() {
@@ -21,8 +21,9 @@ const char kRecursedOut[] = "inner.dat 43 bytes\ninner/b.txt 2 bytes\n";
 
 class CommandLine : public CliTest {};
 
+// The usage lines, also for -p without the new archive.
 TEST_F(CommandLine, UsageWhenNoArchiveIsNamed) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-s"}, {"-x"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-s"}, {"-x"}, {"-p", "x.dat", "out"}}) {
         RunResult r = RunTool(args, dir_);
         EXPECT_EQ(r.status, 2) << args.size();
         EXPECT_EQ(r.out, Lines(kUsage));

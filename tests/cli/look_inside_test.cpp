@@ -87,7 +87,7 @@ std::vector<std::string> Fields(const std::string& out, const std::regex& line, 
 
 // The names the unpacking listing gives its entry lines, in order.
 std::vector<std::string> UnpackedNames(const std::string& out) {
-    static const std::regex entryLine(R"((.*?) \d+ bytes(-?\d+| to \d+ bytes)?\r?)"), other(R"((error : | to ).*\r?)");
+    static const std::regex entryLine(R"((.*?) \d+ bytes(-?\d+| to \d+ bytes)?\r?)"), other(R"((error : | to )[\s\S]*)");
     return Fields(out, entryLine, 1, other);
 }
 

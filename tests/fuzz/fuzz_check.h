@@ -15,10 +15,11 @@ namespace fuzzcheck {
 // file or a folder outside the work folder, a dangling one, or a hard link.
 // Aborts, after a line on standard error, when testing created anything or
 // printed other lines than unpacking (save where unpacking could not create
-// or write a file), a file was written outside the destination, anything
-// outside the work folder changed, the archive was changed, the destination
-// holds more than the output budget, or a file handle was left open.  The
-// sanitizers, when built in, report the rest.
+// or write a file), an input unpacked without a failure did not pack back
+// from its tree into the same bytes, a file was written outside the
+// destination, anything outside the work folder changed, the archive was
+// changed, the destination holds more than the output budget, or a file
+// handle was left open.  The sanitizers, when built in, report the rest.
 void CheckInput(const uint8_t* data, size_t size);
 
 }  // namespace fuzzcheck

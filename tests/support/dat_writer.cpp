@@ -38,6 +38,8 @@ namespace {
 
 uint64_t DataSize(const Entry& e) { return e.externalSize ? *e.externalSize : e.data.size(); }
 
+uint64_t AlignUp(uint64_t pos, size_t alignment) { return (pos + alignment - 1) / alignment * alignment; }
+
 }  // namespace
 
 Bytes Archive::BuildHead() const {
@@ -54,6 +56,7 @@ Bytes Archive::BuildHead() const {
     for (size_t i = 0; i < n; ++i) {
         const Entry& e = entries[i];
         size_t rec = 16 + 16 * i;
+        dataPos = AlignUp(dataPos, dataAlignment);
         PutLE32(out, rec, e.offset ? *e.offset : static_cast<uint32_t>(dataPos));
         PutLE32(out, rec + 4, 0xDEADBEEF);  // unused field
         PutLE32(out, rec + 8, e.size ? *e.size : static_cast<uint32_t>(DataSize(e)));
@@ -70,8 +73,10 @@ Bytes Archive::BuildHead() const {
 
 Bytes Archive::Build() const {
     Bytes out = BuildHead();
-    for (const Entry& e : entries)
+    for (const Entry& e : entries) {
+        out.resize(AlignUp(out.size(), dataAlignment), 0);
         if (!e.externalSize) out.insert(out.end(), e.data.begin(), e.data.end());
+    }
     return out;
 }
 
@@ -94,7 +99,8 @@ Bytes Deflate(const Bytes& data, bool finish, int level) {
 }
 
 Bytes Gzip(const Bytes& data, const GzipOptions& options) {
-    Bytes out = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+    Bytes out = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, options.os};
+    PutLE32(out, 4, options.mtime);
     uint8_t flags = 0;
     if (options.headerCrc) flags |= 0x02;
     if (options.extra) {

@@ -39,6 +39,7 @@ struct Archive {
     std::optional<uint32_t> magic, fileSize;
     std::optional<int32_t> entryCount;
     size_t namePadding = 0;  // zero bytes between the table and the names
+    size_t dataAlignment = 1;  // each entry's data begin at a multiple of it, the gaps zero
 
     // Header, table and names, with data offsets as if the data followed.
     Bytes BuildHead() const;
@@ -54,6 +55,8 @@ struct GzipOptions {
     std::optional<std::string> comment;
     bool headerCrc = false;
     int level = 6;
+    uint32_t mtime = 0;
+    uint8_t os = 3;
 };
 
 // Raw deflate data of `data`.  With finish false the stream is flushed but

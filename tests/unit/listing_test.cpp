@@ -89,6 +89,19 @@ TEST(Listing, LinesAndFailures) {
          "          40         4096 gzip   archive g\n"
          "           9            ? ?      ?       o\nerror : entry out of range a.dat\n",
          1},
+        {"packed: a line once the fate is known, a nested archive's after its entries', failures after it",
+         [](Listing& l) {
+             l.StartPacking();
+             EntryRecord n = Record("", "n.dat", 50), a = Record("n/", "a", 3), b = Record("n/", "b", 7), bad = Record("", "", 0);
+             l.BeginEntry(n), l.Error(Failure::kBadGzipChecksum, "o/n.dat"), l.EntryDone();
+             l.BeginEntry(a), l.InflateCode(-3), a.fate = EntryRecord::Fate::kReplaced, a.newSize = 4, l.EntryPacked();
+             l.BeginEntry(b), l.Error(Failure::kMissing, "o/n/b"), b.fate = EntryRecord::Fate::kMissing, l.EntryPacked();
+             l.BadEntry(bad);
+             n.fate = EntryRecord::Fate::kKept, l.EntryPacked(), l.Unused("o/x"), l.PackSummary();
+         },
+         "n/a 3 bytes replaced by 4 bytes\n-3\nerror : missing o/n/b\nerror : bad entry 3 in a.dat\n"
+         "n.dat 50 bytes kept\nerror : bad gzip checksum o/n.dat\nunused o/x\n4 entries: 2 kept, 1 replaced, 1 missing\n",
+         4},
     };
     for (const Case& c : cases) {
         uint64_t failures = 99;

@@ -236,6 +236,21 @@ TEST(Naming, FoldersAlongAPath) {
     EXPECT_EQ(FoldersAlong("\\\\srv\\share\\d\\f", kWindows), (V{"\\\\srv\\share\\d"}));
 }
 
+// Paths that the system takes for one file share a key; on Windows case
+// and trailing dots and spaces do not count, but a trail byte stays itself.
+TEST(Naming, PathKeyNamesOneFileOneWay) {
+    struct Case { const char* path; const char* key; NameRules form; };
+    const Case cases[] = {
+        {"a//b/./c.txt", "a/b/c.txt", kRaw},
+        {"A\\B.txt", "A\\B.txt", kDecoded},
+        {"A\\B.TXT", "a/b.txt", kWindows},
+        {"dir. /Name .\\x", "dir/name/x", kWindows},
+        {"\x83\x41" "B/\x95\x5C" "C", "\x83\x41" "b/\x95\x5C" "c", kWindows},
+        {"\x95\x5C" "D", "\x95\x5C" "D", kRaw},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PathKey(c.path, c.form), c.key) << c.path;
+}
+
 
 
 
