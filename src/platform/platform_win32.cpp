@@ -221,14 +221,31 @@ DWORD AttributesOf(const std::wstring& sys) {
     return sys.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(sys.c_str());
 }
 
-// Makes way for a new file at a system path: an existing file is removed
-// (never written in place; an archive being read refuses the removal through
-// its sharing mode), a reparse point or a folder is refused.  Returns 0, or
-// -1.
-int RemoveToReplace(const std::wstring& sys) {
+// The system path of the existing file at sys under the name the system
+// stores for it: names that differ in case only (or a short 8.3 name) name
+// one file, whose name should not change when it is replaced.  sys itself
+// when that name cannot be had.
+std::wstring AsStored(const std::wstring& sys) {
+    const size_t cut = sys.find_last_of(L"\\/");
+    const size_t nameStart = cut == std::wstring::npos ? 0 : cut + 1;
+    if (sys.find_first_of(L"*?", nameStart) != std::wstring::npos) return sys;  // no pattern, one name
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(sys.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return sys;
+    FindClose(h);
+    return sys.substr(0, nameStart) + found.cFileName;
+}
+
+// Makes way for a new file at a system path, and sets *target to the path to
+// create it at: an existing file is removed (never written in place; an
+// archive being read refuses the removal through its sharing mode) and its
+// name kept, a reparse point or a folder is refused.  Returns 0, or -1.
+int RemoveToReplace(const std::wstring& sys, std::wstring* target) {
+    *target = sys;
     const DWORD attributes = AttributesOf(sys);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     if (IsReparsePoint(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
+    *target = AsStored(sys);
     return DeleteFileW(sys.c_str()) ? 0 : -1;
 }
 
@@ -256,7 +273,8 @@ int CreateFileIn(const Folder& folder, const std::string& name) {
         errno = ENOENT;
         return -1;
     }
-    HANDLE h = RemoveToReplace(sys) == 0 ? CreateNew(sys) : INVALID_HANDLE_VALUE;
+    std::wstring target;
+    HANDLE h = RemoveToReplace(sys, &target) == 0 ? CreateNew(target) : INVALID_HANDLE_VALUE;
     if (h == INVALID_HANDLE_VALUE) {
         errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
         return -1;
@@ -267,8 +285,8 @@ int CreateFileIn(const Folder& folder, const std::string& name) {
         errno = EMFILE;
         return -1;
     }
-    if (sys.size() < kMaxSystemPath) {
-        std::wmemcpy(interrupt.path, sys.c_str(), sys.size() + 1);
+    if (target.size() < kMaxSystemPath) {
+        std::wmemcpy(interrupt.path, target.c_str(), target.size() + 1);
         interrupt.fd = fd;
         interrupt.writing = true;
     }
