@@ -18,6 +18,16 @@ int File::Open(const std::string& path, Mode mode) {
     return 0;
 }
 
+int File::OpenIn(const plat::Folder& folder, const std::string& name) {
+    (void)Close();
+    int64_t measured = 0;
+    int fd = plat::OpenForReadingIn(folder, name, &measured);
+    if (fd < 0) return -1;
+    fd_ = fd;
+    length_ = measured;
+    return 0;
+}
+
 int File::Create(const plat::Folder& folder, const std::string& name) {
     (void)Close();
     int fd = plat::CreateFileIn(folder, name);

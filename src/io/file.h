@@ -25,6 +25,11 @@ public:
     // handle closed.
     int Open(const std::string& path, Mode mode);
 
+    // Closes any open file, then opens the regular file `name` in folder
+    // for reading, never through a link (see plat::OpenForReadingIn).
+    // Returns 0 on success, -1 on failure, leaving the handle closed.
+    int OpenIn(const plat::Folder& folder, const std::string& name);
+
     // Closes any open file, then creates the file `name` in folder, new and
     // empty, replacing a file there (see plat::CreateFileIn).  Returns 0 on
     // success, -1 on failure, leaving the handle closed.

@@ -156,6 +156,11 @@ int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Fo
 // Lets go of a folder opened by one of the two functions above.
 void CloseFolder(Folder& folder);
 
+// Opens the existing regular file `name` in folder for reading, as
+// OpenForReading does, never through a link there.  Returns a descriptor
+// with *length set, or -1 with errno set.
+int OpenForReadingIn(const Folder& folder, const std::string& name, int64_t* length);
+
 // How many folders the output tree may hold open at once: enough to spare
 // the walk, few enough to leave descriptors for the archives and files.
 size_t FoldersHeldOpen();

@@ -187,13 +187,12 @@ int RemoveToReplace(int dirFd, const std::string& name) {
 
 }  // namespace
 
-int OpenForReading(const std::string& path, int64_t* length) {
-    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.  It has
-    // no effect on reading a regular file, the only kind kept open.
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+namespace {
+
+// Keeps fd, just opened for reading, when it is a regular file: records its
+// identity (see above) and sets *length.  Returns fd, or -1 with errno set
+// and fd closed (a folder gives EISDIR).
+int KeepReader(int fd, int64_t* length) {
     if (fd < 0) return -1;
     struct stat st;
     int err = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : !S_ISREG(st.st_mode) ? EINVAL : 0;
@@ -205,6 +204,26 @@ int OpenForReading(const std::string& path, int64_t* length) {
     OpenReaders().push_back(OpenReader{fd, IdOf(st)});
     *length = static_cast<int64_t>(st.st_size);
     return fd;
+}
+
+}  // namespace
+
+// O_NONBLOCK below: opening a FIFO would otherwise wait for a writer.  It
+// has no effect on reading a regular file, the only kind kept open.
+int OpenForReading(const std::string& path, int64_t* length) {
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return KeepReader(fd, length);
+}
+
+int OpenForReadingIn(const Folder& folder, const std::string& name, int64_t* length) {
+    int fd;
+    do {
+        fd = openat(folder.fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    } while (fd < 0 && errno == EINTR);
+    return KeepReader(fd, length);
 }
 
 int OpenTemporary() {

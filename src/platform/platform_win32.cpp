@@ -472,6 +472,14 @@ int OpenFolder(const std::string& path, Folder* folder) {
     return 0;
 }
 
+int OpenForReadingIn(const Folder& folder, const std::string& name, int64_t* length) {
+    if (IsReparsePoint(AttributesOf(SystemPath(folder.path + name)))) {
+        errno = ELOOP;
+        return -1;
+    }
+    return OpenForReading(folder.path + name, length);
+}
+
 int OpenSubfolder(const Folder& parent, const std::string& name, bool create, Folder* folder) {
     const std::wstring sys = SystemPath(parent.path + name);
     if (create && !sys.empty() && AttributesOf(sys) == INVALID_FILE_ATTRIBUTES)

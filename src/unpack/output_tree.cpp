@@ -21,9 +21,10 @@ int OutputTree::Split(const std::string& path, std::string* folder, std::string*
     return name->empty() || *name == ".." ? -1 : 0;
 }
 
-const plat::Folder* OutputTree::Destination() {
+const plat::Folder* OutputTree::Destination(bool create) {
     if (destOpen_) return &dest_;
-    for (const std::string& folder : FoldersAlong(destPath_, rules_)) (void)plat::MakeDir(folder);
+    if (create)
+        for (const std::string& folder : FoldersAlong(destPath_, rules_)) (void)plat::MakeDir(folder);
     if (plat::OpenFolder(destPath_, &dest_) != 0) return nullptr;
     destOpen_ = true;
     return &dest_;
@@ -44,7 +45,7 @@ const plat::Folder* OutputTree::Hold(const std::string& rel, const plat::Folder&
 }
 
 const plat::Folder* OutputTree::FolderBelow(const std::string& rel, bool create) {
-    if (rel.empty()) return Destination();
+    if (rel.empty()) return Destination(create);
     // Most files go to a folder an earlier one went to.
     auto found = held_.find(rel);
     if (found != held_.end()) {
@@ -68,7 +69,7 @@ const plat::Folder* OutputTree::FolderBelow(const std::string& rel, bool create)
         next = k;
         break;
     }
-    if (at == nullptr && (at = Destination()) == nullptr) return nullptr;
+    if (at == nullptr && (at = Destination(create)) == nullptr) return nullptr;
     for (size_t k = next; k < ends.size(); ++k) {
         const size_t start = k == 0 ? 0 : ends[k - 1] + 1;
         const std::string name = rel.substr(start, ends[k] - start);
@@ -102,19 +103,25 @@ void OutputTree::Remove(const std::string& path) {
 }
 
 int OutputTree::OpenToRead(const std::string& path, File& file) {
+    // The file is opened through the folders below the destination, so a
+    // link swapped in meanwhile is never read through.
+    std::string rel, name;
+    if (Split(path, &rel, &name) != 0) return -1;
+    const plat::Folder* folder = FolderBelow(rel, false);
+    if (folder != nullptr && file.OpenIn(*folder, name) == 0) return 0;
+    return IsMissing(path) ? 1 : -1;
+}
+
+bool OutputTree::IsMissing(const std::string& path) const {
     // Only what lies below the destination is looked at: the destination
     // itself is the caller's to choose.
     for (const std::string& folder : FoldersAlong(path, rules_)) {
-        if (folder.size() < destDir_.size() || linkFree_.count(folder) != 0) continue;
+        if (folder.size() < destDir_.size()) continue;
         const plat::PathKind kind = plat::KindOf(folder);
-        if (kind == plat::PathKind::kLink) return -1;
-        if (kind != plat::PathKind::kFolder) return 1;  // no folder there, so no file below it
-        linkFree_.insert(folder);
+        if (kind == plat::PathKind::kLink) return false;
+        if (kind != plat::PathKind::kFolder) return true;  // no folder there, so no file below it
     }
-    const plat::PathKind kind = plat::KindOf(path);
-    if (kind == plat::PathKind::kMissing) return 1;
-    if (kind != plat::PathKind::kFile) return -1;
-    return file.Open(path, File::kRead) == 0 ? 0 : -1;
+    return plat::KindOf(path) == plat::PathKind::kMissing;
 }
 
 bool OutputTree::Holds(const std::string& path) const { return plat::KindOf(path) != plat::PathKind::kMissing; }

@@ -14,7 +14,6 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "io/file.h"
 #include "names/names.h"
@@ -77,14 +76,19 @@ private:
     // names no file.
     int Split(const std::string& path, std::string* folder, std::string* name) const;
 
-    // The destination, made and opened on first use.  Null when it cannot be
-    // opened (tried again next time).
-    const plat::Folder* Destination();
+    // The destination, opened on first use (made first when create is set).
+    // Null when it cannot be opened (tried again next time).
+    const plat::Folder* Destination(bool create);
 
     // The folder rel below the destination, walked to from the deepest folder
     // held on the way and made where missing when create is set.  Null when
     // a step fails.
     const plat::Folder* FolderBelow(const std::string& rel, bool create);
+
+    // True when there is no file at path below the destination: nothing
+    // there, or a folder on the way missing or no folder; false when a link
+    // stands in the way or something else is there.
+    bool IsMissing(const std::string& path) const;
 
     // Holds folder under rel, letting go of the least recently used one when
     // the tree holds as many as it may.  Returns the held folder.
@@ -98,5 +102,4 @@ private:
     std::unordered_map<std::string, Held> held_;  // by path below the destination
     size_t maxHeld_;
     uint64_t uses_ = 0;
-    std::unordered_set<std::string> linkFree_;  // folders seen to be no link
 };

@@ -98,6 +98,11 @@ TEST(PlatformPosix, OutputTreeStepsNeverFollowLinksNorTouchFilesBeingRead) {
         plat::CloseFolder(sub);
         return result;
     };
+    auto read = [&](const char* name) {
+        int64_t size = 0;
+        int fd = plat::OpenForReadingIn(folder, name, &size);
+        return fd < 0 ? -1 : plat::CloseFile(fd);
+    };
     auto remove = [&](const char* name) {
         plat::RemoveFileIn(folder, name);
         return access((out + name).c_str(), F_OK) == 0 || errno != ENOENT ? -1 : 0;
@@ -119,6 +124,9 @@ TEST(PlatformPosix, OutputTreeStepsNeverFollowLinksNorTouchFilesBeingRead) {
         {"rename over a link", [&] { return plat::RenameIn(folder, "old", "flink"); }, -1},
         {"rename over the file being read", [&] { return plat::RenameIn(folder, "old", "arc"); }, -1},
         {"rename between two names of one file", [&] { return plat::RenameIn(folder, "old", "old2"); }, 0},
+        {"read a file", [&] { return read("old"); }, 0},
+        {"read through a link", [&] { return read("flink"); }, -1},
+        {"read through a link to a folder", [&] { return read("dlink"); }, -1},
         {"remove a link", [&] { return remove("flink"); }, -1},
         {"remove the file being read", [&] { return remove("arc"); }, -1},
         {"remove a link to a folder", [&] { return remove("dlink"); }, -1},
