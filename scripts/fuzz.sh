@@ -31,11 +31,13 @@ corpus=${FUZZ_CORPUS:-$out/corpus}
 mkdir -p "$out/seeds" "$corpus" "$out/findings"
 corpus=$(cd "$corpus" && pwd)
 "$out/tests/fuzz/make_corpus" "$out/seeds"
+# How long each target runs: a count of inputs, or a time.
+if [ -n "${FUZZ_RUNS:-}" ]; then limit=(-runs="$FUZZ_RUNS"); else limit=(-max_total_time="$seconds"); fi
 
 if [ "${FUZZ_TARGET:-extract}" = gim ]; then
   mkdir -p "$out/inflate-seeds" "$out/gim-seeds" "$out/gim-corpus" "$out/gim-findings"
   "$out/tests/fuzz/make_corpus" "$out/seeds" "$out/inflate-seeds" "$out/gim-seeds"
-  args=(-max_len=65536 -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 -max_total_time="$seconds"
+  args=(-max_len=65536 -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 "${limit[@]}"
         -artifact_prefix="$out/gim-findings/" -print_final_stats=1)
   if [ "$jobs" -gt 1 ]; then args+=(-jobs="$jobs" -workers="$jobs"); fi
   exec "$out/tests/fuzz/gim_fuzzer" "${args[@]}" "$out/gim-corpus" "$out/gim-seeds"
@@ -44,7 +46,7 @@ if [ "${FUZZ_TARGET:-extract}" = inflate ]; then
   [ -x "$out/tests/fuzz/inflate_diff_fuzzer" ] || { echo "fuzz.sh: no ISA-L in this build" >&2; exit 1; }
   mkdir -p "$out/inflate-seeds" "$out/inflate-corpus" "$out/inflate-findings"
   "$out/tests/fuzz/make_corpus" "$out/seeds" "$out/inflate-seeds"
-  args=(-max_len=16384 -timeout=10 -rss_limit_mb=1024 -max_total_time="$seconds"
+  args=(-max_len=16384 -timeout=10 -rss_limit_mb=1024 "${limit[@]}"
         -artifact_prefix="$out/inflate-findings/" -print_final_stats=1)
   if [ "$jobs" -gt 1 ]; then args+=(-jobs="$jobs" -workers="$jobs"); fi
   exec "$out/tests/fuzz/inflate_diff_fuzzer" "${args[@]}" "$out/inflate-corpus" "$out/inflate-seeds"
@@ -74,7 +76,7 @@ export RAVELKIT_FUZZ_TMP=$work
 cd "$out"
 args=(-max_len=65536 -timeout="$timeout" -rss_limit_mb=1024 -dict=extract.dict
       -artifact_prefix=findings/ -print_final_stats=1)
-if [ -n "${FUZZ_RUNS:-}" ]; then args+=(-runs="$FUZZ_RUNS"); else args+=(-max_total_time="$seconds"); fi
+args+=("${limit[@]}")
 if [ "$jobs" -gt 1 ]; then
   args+=(-jobs="$jobs" -workers="$jobs")
 fi
