@@ -6,7 +6,9 @@ int EntryReader::Fill() {
     if (avail_ > 0) return 1;
     if (fetched_ == size_) return 0;
     size_t want = static_cast<size_t>(std::min<uint64_t>(size_ - fetched_, bufferLength_));
-    if (archive_.ReadAt(offset_ + fetched_, buffer_, want) != static_cast<int64_t>(want)) return -1;
+    const int64_t got = window_ != nullptr ? window_->ReadAt(offset_ + fetched_, buffer_, want)
+                                           : archive_.ReadAt(offset_ + fetched_, buffer_, want);
+    if (got != static_cast<int64_t>(want)) return -1;
     fetched_ += want;
     pos_ = 0;
     avail_ = want;

@@ -7,12 +7,16 @@
 
 #include "io/byte_stream.h"
 #include "io/file.h"
+#include "io/read_window.h"
 
 class EntryReader : public ByteSource {
 public:
     // The size bytes at offset of archive, read through buffer (len bytes).
     EntryReader(const File& archive, uint8_t* buffer, size_t len, uint64_t offset, uint64_t size)
         : archive_(archive), buffer_(buffer), bufferLength_(len), offset_(offset), size_(size) {}
+
+    // Reads the pieces through window (of the same file) from now on.
+    void ReadThrough(ReadWindow* window) { window_ = window; }
 
     // Reads the next piece (at most the buffer's length) when nothing is
     // available.  A short read counts as a failure: the archive shrank.
@@ -43,6 +47,7 @@ public:
 
 private:
     const File& archive_;
+    ReadWindow* window_ = nullptr;
     uint8_t* buffer_;
     size_t bufferLength_;
     uint64_t offset_;

@@ -14,6 +14,11 @@ int Archive::Open(const std::string& path, Failure* why) {
     return Start(why);
 }
 
+ReadWindow& Archive::Window() {
+    if (!window_) window_ = std::make_unique<ReadWindow>(Data(), kWindowSize);
+    return *window_;
+}
+
 int Archive::OpenWithin(const File& file, uint64_t base, uint64_t length, Failure* why) {
     file_ = &file;
     base_ = base;
@@ -22,6 +27,7 @@ int Archive::OpenWithin(const File& file, uint64_t base, uint64_t length, Failur
 }
 
 int Archive::Start(Failure* why) {
+    window_.reset();
     indexLength_ = DatIndexLength(Length());
     if (blocks_.Allocate(2 * kBlockSize) != 0) {
         *why = Failure::kOutOfMemory;

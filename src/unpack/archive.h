@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "format/dat_format.h"
 #include "io/file.h"
 #include "io/heap_buffer.h"
+#include "io/read_window.h"
 #include "unpack/listing.h"
 
 class Archive {
@@ -31,6 +33,10 @@ public:
     const File& Data() const { return *file_; }
     uint64_t Base() const { return base_; }
     uint64_t Length() const { return length_; }
+
+    // A window of the archive's file for reading the first bytes of entry
+    // after entry (listing), made on first use.
+    ReadWindow& Window();
 
     // The entry records the index holds (none for a count of 0 or less), and
     // whether the header promised more.
@@ -61,6 +67,7 @@ private:
     int LoadBlock(int k, uint64_t start);
 
     static constexpr size_t kBlockSize = 32 * 1024;
+    static constexpr size_t kWindowSize = 64 * 1024;
 
     File own_;
     const File* file_ = &own_;
@@ -73,4 +80,5 @@ private:
     HeapBuffer blocks_;
     uint64_t blockStart_[2] = {UINT64_MAX, UINT64_MAX};
     int lastUsed_ = 0;
+    std::unique_ptr<ReadWindow> window_;
 };

@@ -185,10 +185,12 @@ int HandleData(Level& level, int i, const DatEntry& e, EntryRecord& record, uint
         run.listing.Error(Failure::kEntryOutOfRange, level.path);
         return -1;
     }
-    // Listing reads a few bytes of each entry, in small pieces.
+    // Listing reads a few bytes of each entry, in small pieces, through a
+    // window that serves entries lying close together with one read.
     const uint64_t at = level.archive.Base() + e.offset;
     const size_t piece = listing ? std::min<size_t>(run.buffer.Size(), kListPiece) : run.buffer.Size();
     EntryReader src(level.archive.Data(), run.buffer.Data(), piece, at, e.size);
+    if (listing) src.ReadThrough(&level.archive.Window());
     if (src.Fill() < 0) {
         if (listing) run.listing.ListEntry(record);
         run.listing.Error(Failure::kCannotRead, level.path);

@@ -1,5 +1,6 @@
 // The handles: File (an open file and its length), HeapBuffer (an owned
-// block), EntryReader (an entry's bytes read through a buffer).
+// block), EntryReader (an entry's bytes read through a buffer), ReadWindow
+// (small reads served from one stretch of a file).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "io/entry_reader.h"
 #include "io/file.h"
 #include "io/heap_buffer.h"
+#include "io/read_window.h"
 #include "platform/platform.h"
 #include "tool_runner.h"
 
@@ -132,6 +134,34 @@ TEST(EntryReader, ShortReadIsAFailure) {
     EXPECT_EQ(src.Fill(), 1);  // bytes 10-73
     src.Consume(src.Available());
     EXPECT_EQ(src.Fill(), -1);  // 26 more wanted, 6 there
+}
+
+TEST(ReadWindow, EveryReadGivesTheFilesBytes) {
+    TempDir dir;
+    const std::string path = dir.path + "/a.dat";
+    testdat::Bytes bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    testdat::WriteFile(path, bytes);
+    File file;
+    ASSERT_EQ(file.Open(path, File::kRead), 0);
+    ReadWindow window(file, 100);
+    struct Case {
+        uint64_t offset;
+        size_t len;
+        int64_t got;
+    };
+    // In order: the window is filled, read inside, read across its end,
+    // read behind it, read as a whole, read at and past the file's end.
+    const Case cases[] = {{0, 10, 10}, {10, 90, 90}, {95, 10, 10}, {50, 10, 10}, {300, 100, 100},
+                          {301, 150, 150}, {990, 20, 10}, {1000, 5, 0}, {995, 1, 1}, {2000, 4, 0}};
+    for (const Case& c : cases) {
+        uint8_t out[200] = {};
+        const int64_t got = window.ReadAt(c.offset, out, c.len);
+        EXPECT_EQ(got, c.got) << c.offset;
+        if (got > 0) {
+            EXPECT_EQ(std::memcmp(out, bytes.data() + c.offset, static_cast<size_t>(got)), 0) << c.offset;
+        }
+    }
 }
 
 TEST(HeapBuffer, MovesHandOverTheBlock) {
