@@ -7,45 +7,40 @@
 
 File::~File() { (void)Close(); }
 
-int File::Open(const std::string& path, Mode mode) {
-    (void)Close();
-    int64_t measured = 0;
-    (void)mode;  // reading is the one way
-    int fd = plat::OpenForReading(path, &measured);
+int File::Adopt(int fd, int64_t length) {
     if (fd < 0) return -1;
     fd_ = fd;
-    length_ = measured;
+    length_ = length;
     return 0;
+}
+
+int File::Open(const std::string& path) {
+    (void)Close();
+    int64_t measured = 0;
+    const int fd = plat::OpenForReading(path, &measured);
+    return Adopt(fd, measured);
 }
 
 int File::OpenIn(const plat::Folder& folder, const std::string& name) {
     (void)Close();
     int64_t measured = 0;
-    int fd = plat::OpenForReadingIn(folder, name, &measured);
-    if (fd < 0) return -1;
-    fd_ = fd;
-    length_ = measured;
-    return 0;
+    const int fd = plat::OpenForReadingIn(folder, name, &measured);
+    return Adopt(fd, measured);
 }
 
 int File::Create(const plat::Folder& folder, const std::string& name) {
     (void)Close();
-    int fd = plat::CreateFileIn(folder, name);
-    if (fd < 0) return -1;
-    fd_ = fd;
-    return 0;
+    return Adopt(plat::CreateFileIn(folder, name));
 }
 
 int File::OpenTemporary() {
     (void)Close();
-    fd_ = plat::OpenTemporary();
-    return fd_ >= 0 ? 0 : -1;
+    return Adopt(plat::OpenTemporary());
 }
 
 int File::CreateBeside(const std::string& path, std::string* made) {
     (void)Close();
-    fd_ = plat::CreateBeside(path, made);
-    return fd_ >= 0 ? 0 : -1;
+    return Adopt(plat::CreateBeside(path, made));
 }
 
 int File::FinishBeside(const std::string& made, const std::string& path) {

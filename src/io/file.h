@@ -11,19 +11,16 @@
 
 class File {
 public:
-    // How a file is opened by path: an archive for reading (others may read
-    // it, nobody may write it meanwhile).  Output files are made by Create.
-    enum Mode { kRead };
-
     File() = default;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File();
 
-    // Closes any open file, then opens `path`.  Returns 0 on success, with
-    // the position at 0 and the length measured; -1 on failure, leaving the
-    // handle closed.
-    int Open(const std::string& path, Mode mode);
+    // Closes any open file, then opens the regular file at path for reading
+    // (others may read it, nobody may write it meanwhile; output files are
+    // made by Create).  Returns 0 on success, with the position at 0 and the
+    // length measured; -1 on failure, leaving the handle closed.
+    int Open(const std::string& path);
 
     // Closes any open file, then opens the regular file `name` in folder
     // for reading, never through a link (see plat::OpenForReadingIn).
@@ -89,6 +86,10 @@ public:
     uint64_t CopyFrom(const File& src, uint64_t pos, uint64_t len);
 
 private:
+    // Takes fd, just opened (or -1, a failure), as the file, of length
+    // bytes.  Returns 0, or -1 for a failure.
+    int Adopt(int fd, int64_t length = 0);
+
     int fd_ = -1;
     int64_t length_ = 0;
 };

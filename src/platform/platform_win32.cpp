@@ -257,6 +257,25 @@ HANDLE CreateNew(const std::wstring& sys) {
                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
+// Gives the new output file h, made at the system path sys, a descriptor,
+// and makes it the file an interrupt removes.  Returns the descriptor, or -1
+// with errno set and h closed (the file removed too when removeOnFailure).
+int AdoptOutput(HANDLE h, const std::wstring& sys, bool removeOnFailure) {
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        if (removeOnFailure) (void)DeleteFileW(sys.c_str());
+        errno = EMFILE;
+        return -1;
+    }
+    if (sys.size() < kMaxSystemPath) {
+        std::wmemcpy(interrupt.path, sys.c_str(), sys.size() + 1);
+        interrupt.fd = fd;
+        interrupt.writing = true;
+    }
+    return fd;
+}
+
 // True when a system path names a folder that is no reparse point.
 bool IsPlainFolder(const std::wstring& sys) {
     const DWORD attributes = AttributesOf(sys);
@@ -279,18 +298,7 @@ int CreateFileIn(const Folder& folder, const std::string& name) {
         errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
         return -1;
     }
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(h);
-        errno = EMFILE;
-        return -1;
-    }
-    if (target.size() < kMaxSystemPath) {
-        std::wmemcpy(interrupt.path, target.c_str(), target.size() + 1);
-        interrupt.fd = fd;
-        interrupt.writing = true;
-    }
-    return fd;
+    return AdoptOutput(h, target, false);
 }
 
 int OpenTemporary() {
@@ -368,26 +376,14 @@ int CreateBeside(const std::string& path, std::string* made) {
             errno = ENOENT;
             return -1;
         }
-        HANDLE h = CreateFileW(sys.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateNew(sys);
         if (h == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
             errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
             return -1;
         }
-        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
-        if (fd < 0) {
-            CloseHandle(h);
-            (void)DeleteFileW(sys.c_str());
-            errno = EMFILE;
-            return -1;
-        }
-        if (sys.size() < kMaxSystemPath) {
-            std::wmemcpy(interrupt.path, sys.c_str(), sys.size() + 1);
-            interrupt.fd = fd;
-            interrupt.writing = true;
-        }
-        *made = name;
+        const int fd = AdoptOutput(h, sys, true);
+        if (fd >= 0) *made = name;
         return fd;
     }
     errno = EEXIST;

@@ -6,7 +6,7 @@
 #include "io/little_endian.h"
 
 int Archive::Open(const std::string& path, Failure* why) {
-    if (own_.Open(path, File::kRead) != 0) {
+    if (own_.Open(path) != 0) {
         *why = Failure::kCannotOpen;
         return -1;
     }

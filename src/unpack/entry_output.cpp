@@ -299,13 +299,19 @@ void ReportTooMuchOutput(Run& run) {
     run.stopped = true;
 }
 
-// Makes the output ready.  Returns 0, or -1 after reporting the failure.
-int CreateOutput(Run& run, const WrittenEntry& written, EntryOutput& out) {
-    if (out.Create() == 0) return 0;
+// Reports a failure of out at path: the output budget's when it refused,
+// else failure.
+void ReportOutputFailure(Run& run, const EntryOutput& out, Failure failure, const std::string& path) {
     if (out.OverBudget())
         ReportTooMuchOutput(run);
     else
-        run.listing.Error(Failure::kCannotCreate, written.path);
+        run.listing.Error(failure, path);
+}
+
+// Makes the output ready.  Returns 0, or -1 after reporting the failure.
+int CreateOutput(Run& run, const WrittenEntry& written, EntryOutput& out) {
+    if (out.Create() == 0) return 0;
+    ReportOutputFailure(run, out, Failure::kCannotCreate, written.path);
     return -1;
 }
 
@@ -313,12 +319,10 @@ int CreateOutput(Run& run, const WrittenEntry& written, EntryOutput& out) {
 // write the output budget refused.
 void ReportBrokenCopy(Run& run, const EntryPlace& place, const WrittenEntry& written, const EntryOutput& out,
                       bool readFailed) {
-    if (out.OverBudget())
-        ReportTooMuchOutput(run);
-    else if (readFailed)
+    if (readFailed && !out.OverBudget())
         run.listing.Error(Failure::kCannotRead, place.archivePath);
     else
-        run.listing.Error(Failure::kCannotWrite, written.path);
+        ReportOutputFailure(run, out, Failure::kCannotWrite, written.path);
 }
 
 EntryRecord::Content ContentOf(const uint8_t* head) {
@@ -489,17 +493,11 @@ int WriteMadeFile(Run& run, const std::string& path, const uint8_t* data, size_t
     else
         out = std::make_unique<TestOutput>(run, path, KeptBytes{false, false}, head, none);
     if (out->Create() != 0) {
-        if (out->OverBudget())
-            ReportTooMuchOutput(run);
-        else
-            run.listing.Error(Failure::kCannotCreate, path);
+        ReportOutputFailure(run, *out, Failure::kCannotCreate, path);
         return -1;
     }
     if (out->Write(data, len) != 0 || out->Finish() != 0) {
-        if (out->OverBudget())
-            ReportTooMuchOutput(run);
-        else
-            run.listing.Error(Failure::kCannotWrite, path);
+        ReportOutputFailure(run, *out, Failure::kCannotWrite, path);
         return -1;
     }
     return 0;

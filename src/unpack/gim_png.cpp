@@ -14,7 +14,7 @@ int MapImage(const Run& run, const WrittenEntry& written, const EntryRecord& rec
         if (written.dataFile == nullptr) return -1;
         return written.dataFile->Map(written.dataBase, written.dataLength, bytes);
     }
-    if (file.Open(record.output, File::kRead) != 0 || file.Length() <= 0) return -1;
+    if (file.Open(record.output) != 0 || file.Length() <= 0) return -1;
     return file.Map(0, static_cast<uint64_t>(file.Length()), bytes);
 }
 

@@ -46,9 +46,9 @@ bool Writable(const std::string& dir, const std::string& name) {
 TEST(File, FailedOpensLeaveTheHandleClosed) {
     TempDir tmp;
     File f;
-    EXPECT_EQ(f.Open(tmp.path + "/missing", File::kRead), -1);
+    EXPECT_EQ(f.Open(tmp.path + "/missing"), -1);
     ExpectClosed(f);
-    EXPECT_EQ(f.Open(tmp.path, File::kRead), -1);  // a folder is not a file
+    EXPECT_EQ(f.Open(tmp.path), -1);  // a folder is not a file
     ExpectClosed(f);
     HeldFolder in(tmp.path);
     EXPECT_EQ(f.Create(in.folder, "first"), 0);
@@ -61,7 +61,7 @@ TEST(File, ReadMeasuresLengthAndReadsShortAtTheEnd) {
     const std::string path = tmp.path + "/ten";
     testdat::WriteFile(path, testdat::ToBytes("0123456789"));
     File f;
-    ASSERT_EQ(f.Open(path, File::kRead), 0);
+    ASSERT_EQ(f.Open(path), 0);
     EXPECT_EQ(f.Length(), 10);
     char buf[8] = {};
     EXPECT_EQ(f.ReadAt(0, buf, 4), 4);
@@ -98,24 +98,24 @@ TEST(File, OpeningAgainReleasesTheFirstFileEvenOnFailure) {
     testdat::WriteFile(a, testdat::ToBytes("aaaa"));
     testdat::WriteFile(b, testdat::ToBytes("bb"));
     File f;
-    ASSERT_EQ(f.Open(a, File::kRead), 0);
+    ASSERT_EQ(f.Open(a), 0);
     EXPECT_FALSE(Writable(tmp.path, "a"));
-    ASSERT_EQ(f.Open(b, File::kRead), 0);
+    ASSERT_EQ(f.Open(b), 0);
     EXPECT_EQ(f.Length(), 2);
     EXPECT_TRUE(Writable(tmp.path, "a"));
     EXPECT_FALSE(Writable(tmp.path, "b"));
 
-    EXPECT_EQ(f.Open(tmp.path + "/missing", File::kRead), -1);
+    EXPECT_EQ(f.Open(tmp.path + "/missing"), -1);
     ExpectClosed(f);
     EXPECT_TRUE(Writable(tmp.path, "b"));
 
-    ASSERT_EQ(f.Open(a, File::kRead), 0);
+    ASSERT_EQ(f.Open(a), 0);
     f.Close();
     ExpectClosed(f);
     EXPECT_TRUE(Writable(tmp.path, "a"));
     {
         File scoped;
-        ASSERT_EQ(scoped.Open(a, File::kRead), 0);
+        ASSERT_EQ(scoped.Open(a), 0);
     }
     EXPECT_TRUE(Writable(tmp.path, "a"));  // the destructor closed it
 }
@@ -127,7 +127,7 @@ TEST(EntryReader, ShortReadIsAFailure) {
     const std::string path = dir.path + "/a.dat";
     testdat::WriteFile(path, testdat::Bytes(100, 7));
     File archive;
-    ASSERT_EQ(archive.Open(path, File::kRead), 0);
+    ASSERT_EQ(archive.Open(path), 0);
     uint8_t buffer[64];
     std::filesystem::resize_file(path, 80);
     EntryReader src(archive, buffer, sizeof buffer, 10, 90);
@@ -143,7 +143,7 @@ TEST(ReadWindow, EveryReadGivesTheFilesBytes) {
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
     testdat::WriteFile(path, bytes);
     File file;
-    ASSERT_EQ(file.Open(path, File::kRead), 0);
+    ASSERT_EQ(file.Open(path), 0);
     ReadWindow window(file, 100);
     struct Case {
         uint64_t offset;
