@@ -15,8 +15,14 @@ public:
     EntryReader(const File& archive, uint8_t* buffer, size_t len, uint64_t offset, uint64_t size)
         : archive_(archive), buffer_(buffer), bufferLength_(len), offset_(offset), size_(size) {}
 
-    // Reads the pieces through window (of the same file) from now on.
-    void ReadThrough(ReadWindow* window) { window_ = window; }
+    // Reads the first piece, of at most firstPiece bytes, through window (of
+    // the same file): the first bytes of entry after entry, lying close
+    // together, then take one read between them.  Later pieces are read
+    // whole from the file.  Only before the first Fill.
+    void ReadFirstPieceThrough(ReadWindow* window, size_t firstPiece) {
+        window_ = window;
+        firstPiece_ = firstPiece;
+    }
 
     // Reads the next piece (at most the buffer's length) when nothing is
     // available.  A short read counts as a failure: the archive shrank.
@@ -47,7 +53,8 @@ public:
 
 private:
     const File& archive_;
-    ReadWindow* window_ = nullptr;
+    ReadWindow* window_ = nullptr;  // for the first piece only
+    size_t firstPiece_ = 0;
     uint8_t* buffer_;
     size_t bufferLength_;
     uint64_t offset_;

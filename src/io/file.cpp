@@ -1,6 +1,5 @@
 #include "io/file.h"
 
-#include <cerrno>
 #include <utility>
 
 #include "platform/platform.h"
@@ -57,30 +56,9 @@ int File::Close() {
     return result;
 }
 
-int64_t File::ReadAt(uint64_t pos, void* buf, size_t len) const {
-    auto* p = static_cast<unsigned char*>(buf);
-    size_t done = 0;
-    while (done < len) {
-        int64_t n = plat::ReadAt(fd_, p + done, len - done, pos + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<int64_t>(done);
-}
+int64_t File::ReadAt(uint64_t pos, void* buf, size_t len) const { return plat::ReadFull(fd_, buf, len, pos); }
 
-int File::Write(const void* buf, size_t len) {
-    const auto* p = static_cast<const unsigned char*>(buf);
-    size_t done = 0;
-    while (done < len) {
-        int64_t n = plat::WriteSome(fd_, p + done, len - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
+int File::WriteAt(uint64_t pos, const void* buf, size_t len) { return plat::WriteFull(fd_, buf, len, pos); }
 
 int File::Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const {
     MappedBytes made;
@@ -94,22 +72,9 @@ int File::Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const {
 MappedBytes::~MappedBytes() {
     if (view_ != nullptr) plat::Unmap(view_, offset_, size_);
 }
-int File::WriteAt(uint64_t pos, const void* buf, size_t len) {
-    const auto* p = static_cast<const unsigned char*>(buf);
-    size_t done = 0;
-    while (done < len) {
-        int64_t n = plat::WriteAt(fd_, p + done, len - done, pos + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-int File::SeekTo(uint64_t pos) { return plat::Seek(fd_, pos); }
 
 int File::SetLength(uint64_t len) { return plat::SetLength(fd_, len); }
 
-int File::Empty() { return plat::EmptyFile(fd_); }
-
-uint64_t File::CopyFrom(const File& src, uint64_t pos, uint64_t len) { return plat::CopyRange(src.fd_, pos, fd_, len); }
+uint64_t File::CopyFrom(const File& src, uint64_t srcPos, uint64_t pos, uint64_t len) {
+    return plat::CopyRange(src.fd_, srcPos, fd_, pos, len);
+}

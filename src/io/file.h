@@ -16,10 +16,10 @@ public:
     File& operator=(const File&) = delete;
     ~File();
 
-    // Closes any open file, then opens the regular file at path for reading
-    // (others may read it, nobody may write it meanwhile; output files are
-    // made by Create).  Returns 0 on success, with the position at 0 and the
-    // length measured; -1 on failure, leaving the handle closed.
+    // Closes any open file, then opens the regular file at path for reading,
+    // denying writes to others while it stays open (see
+    // plat::OpenForReading).  Returns 0 on success, with the length
+    // measured; -1 on failure (errno set), leaving the handle closed.
     int Open(const std::string& path);
 
     // Closes any open file, then opens the regular file `name` in folder
@@ -53,37 +53,25 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     int64_t Length() const { return length_; }
 
-    // Reads up to len bytes at pos, retrying after interruptions and short
-    // reads.  Returns the count (short only at end of file), or -1 on error.
+    // Reads up to len bytes at pos.  Returns the count (short only at end of
+    // file), or -1 on error (errno set).  Safe from several threads at once.
     int64_t ReadAt(uint64_t pos, void* buf, size_t len) const;
 
-    // Writes all len bytes at the file position, retrying after
-    // interruptions and partial writes.  Returns 0 on success, -1 on error.
-    int Write(const void* buf, size_t len);
+    // Writes all len bytes at pos.  Returns 0, or -1 on error (errno set).
+    int WriteAt(uint64_t pos, const void* buf, size_t len);
 
     // Maps len bytes at pos into *mapped (its old mapping released).
     // Returns 0, or -1 when the system cannot map them.
     int Map(uint64_t pos, uint64_t len, MappedBytes* mapped) const;
-    // Writes all len bytes at pos, retrying as Write does.  Returns 0 on
-    // success, -1 on error.  The file position is undefined afterwards.
-    int WriteAt(uint64_t pos, const void* buf, size_t len);
-
-    // Moves the file position to pos (where Write and CopyFrom write).
-    // Returns 0, or -1.
-    int SeekTo(uint64_t pos);
 
     // Cuts the file to len bytes, or grows it with zero bytes.  Returns 0,
     // or -1.
     int SetLength(uint64_t len);
 
-    // Drops everything written: the file is empty and positioned at 0.
-    // Returns 0 on success, -1 on error.
-    int Empty();
-
-    // Appends up to len bytes from offset pos of src at the file position,
-    // copied by the system where it can.  Returns the count copied, which is
-    // short when the system cannot copy (the rest) or fails.
-    uint64_t CopyFrom(const File& src, uint64_t pos, uint64_t len);
+    // Writes up to len bytes from offset srcPos of src at offset pos of this
+    // file, copied by the system where it can.  Returns the count copied,
+    // which is short when the system cannot copy (the rest) or fails.
+    uint64_t CopyFrom(const File& src, uint64_t srcPos, uint64_t pos, uint64_t len);
 
 private:
     // Takes fd, just opened (or -1, a failure), as the file, of length

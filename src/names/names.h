@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 // ---- the rules of one run ------------------------------------------------
 
 enum class NameForm {
@@ -25,16 +27,12 @@ enum class NameForm {
 // Which system's paths: separators, roots and the names it reserves.
 enum class PathStyle { kPosix, kWindows };
 
-// Length in bytes of the character that starts at s (never over the
-// terminator): 2 for a lead byte followed by a byte that can close it.
-using CharLengthRule = size_t (*)(const char* s);
-
 struct NameRules {
     NameForm form = NameForm::kDecoded;
     PathStyle style = PathStyle::kPosix;
     // How raw names are stepped through: code page 932's rule unless the
     // system brings its own (the Windows runtime's multibyte code page).
-    CharLengthRule rawCharLength = nullptr;
+    plat::CharLengthFunction rawCharLength = nullptr;
 
     // The separator output paths are written with.
     char Separator() const { return style == PathStyle::kWindows ? '\\' : '/'; }

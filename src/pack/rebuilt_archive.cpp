@@ -6,7 +6,6 @@
 #include "gzip/gzip_deflate.h"
 #include "io/entry_reader.h"
 #include "io/little_endian.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -17,8 +16,7 @@ constexpr size_t kTrailerSize = 8;
 // Copies len bytes at from of src to at of dst, by the system where it can.
 BuildStep CopyBytes(const File& src, uint64_t from, File& dst, uint64_t at, uint64_t len, HeapBuffer& buffer,
                     BuildStep readFailure) {
-    uint64_t done = 0;
-    if (dst.SeekTo(at) == 0) done = dst.CopyFrom(src, from, len);
+    uint64_t done = dst.CopyFrom(src, from, at, len);
     while (done < len) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(len - done, buffer.Size()));
         if (src.ReadAt(from + done, buffer.Data(), n) != static_cast<int64_t>(n)) return readFailure;
@@ -107,37 +105,36 @@ BuildStep RebuiltArchive::Begin() {
     return BuildStep::kOk;
 }
 
-BuildStep RebuiltArchive::Survey() {
-    if (surveyed_) return BuildStep::kOk;
-    const uint64_t indexLength = DatIndexLength(originalLength_);
+BuildStep RebuiltArchive::ReadLayout() {
+    if (layoutRead_) return BuildStep::kOk;
+    const uint64_t indexLength = IndexLength(originalLength_);
     uint8_t* index = buffer_.Data();
     if (buffer_.Size() < indexLength ||
         original_->ReadAt(base_, index, static_cast<size_t>(indexLength)) != static_cast<int64_t>(indexLength))
         return BuildStep::kOriginalUnreadable;
-    const DatHeader header = ParseDatHeader(index);
-    const int count = std::max(0, std::min(header.entryCount, DatEntriesThatFit(indexLength)));
+    const int count = TableEntryCount(ReadArchiveHeader(index), indexLength);
     std::vector<Stretch> stretches;
     stretches.reserve(2 * static_cast<size_t>(count) + 1);
-    stretches.push_back(Stretch{0, DatEntryOffset(count), -1});
+    stretches.push_back(Stretch{0, TableEntryOffset(count), -1});
     alignment_ = kMaxAlignment;
     for (int i = 0; i < count; ++i) {
-        const DatEntry e = ParseDatEntry(index + DatEntryOffset(i));
+        const TableEntry e = ReadTableEntry(index + TableEntryOffset(i));
         while (e.offset % alignment_ != 0) alignment_ /= 2;
         stretches.push_back(Stretch{e.offset, uint64_t{e.offset} + e.size, i});
-        if (e.nameOffset == 0 || !DatNameLengthInIndex(e.nameOffset, indexLength)) continue;
-        const DatNameSpan span = DatNameTextSpan(e.nameOffset, ReadLE32(index + e.nameOffset), indexLength);
+        if (e.nameOffset == 0 || !NameLengthInIndex(e.nameOffset, indexLength)) continue;
+        const NameTextSpan span = FindNameText(e.nameOffset, ReadLE32(index + e.nameOffset), indexLength);
         stretches.push_back(Stretch{e.nameOffset, span.textOffset + span.available, -1});
     }
     exclusive_.assign(static_cast<size_t>(count), true);
     MarkOverlaps(stretches, exclusive_);
-    surveyed_ = true;
+    layoutRead_ = true;
     return BuildStep::kOk;
 }
 
-BuildStep RebuiltArchive::MayOverwrite(int i, const DatEntry& old, uint64_t size, bool* may) {
+BuildStep RebuiltArchive::MayOverwrite(int i, const TableEntry& old, uint64_t size, bool* may) {
     *may = false;
     if (size > old.size) return BuildStep::kOk;
-    BuildStep step = Survey();
+    BuildStep step = ReadLayout();
     if (step != BuildStep::kOk) return step;
     *may = static_cast<size_t>(i) < exclusive_.size() && exclusive_[static_cast<size_t>(i)];
     return BuildStep::kOk;
@@ -155,7 +152,7 @@ BuildStep RebuiltArchive::Zero(uint64_t pos, uint64_t len) {
 }
 
 BuildStep RebuiltArchive::AppendAt(uint64_t* pos) {
-    BuildStep step = Survey();
+    BuildStep step = ReadLayout();
     if (step != BuildStep::kOk) return step;
     *pos = (length_ + alignment_ - 1) / alignment_ * alignment_;
     if (*pos > kMaxOffset) return BuildStep::kTooLarge;
@@ -185,16 +182,16 @@ BuildStep RebuiltArchive::WriteMember(uint64_t pos, const NewEntryData& data, ui
 
 BuildStep RebuiltArchive::WriteRecord(int i, uint64_t offset, uint64_t size) {
     uint8_t field[4];
-    const uint64_t record = DatEntryOffset(i);
+    const uint64_t record = TableEntryOffset(i);
     WriteLE32(field, static_cast<uint32_t>(offset));
-    if (target_->WriteAt(record, field, 4) != 0) return BuildStep::kWriteFailed;
+    if (target_->WriteAt(record + kEntryOffsetField, field, 4) != 0) return BuildStep::kWriteFailed;
     WriteLE32(field, static_cast<uint32_t>(size));
-    if (target_->WriteAt(record + 8, field, 4) != 0) return BuildStep::kWriteFailed;
+    if (target_->WriteAt(record + kEntrySizeField, field, 4) != 0) return BuildStep::kWriteFailed;
     changed_ = true;
     return BuildStep::kOk;
 }
 
-BuildStep RebuiltArchive::Replace(int i, const DatEntry& old, const NewEntryData& data, uint64_t* newSize) {
+BuildStep RebuiltArchive::Replace(int i, const TableEntry& old, const NewEntryData& data, uint64_t* newSize) {
     BuildStep step = Begin();
     if (step != BuildStep::kOk) return step;
     bool inPlace = false;
@@ -239,18 +236,5 @@ BuildStep RebuiltArchive::Finish() {
     if (step != BuildStep::kOk || length_ == originalLength_) return step;
     uint8_t field[4];
     WriteLE32(field, static_cast<uint32_t>(length_));
-    return target_->WriteAt(4, field, 4) == 0 ? BuildStep::kOk : BuildStep::kWriteFailed;
+    return target_->WriteAt(kHeaderFileSizeField, field, 4) == 0 ? BuildStep::kOk : BuildStep::kWriteFailed;
 }
-
-NewArchiveFile::~NewArchiveFile() {
-    if (!file_.IsOpen()) return;
-    (void)file_.Close();
-    plat::RemoveFile(made_);
-}
-
-int NewArchiveFile::Create(const std::string& path) {
-    path_ = path;
-    return file_.CreateBeside(path, &made_);
-}
-
-int NewArchiveFile::Commit() { return file_.FinishBeside(made_, path_); }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "format/dat_format.h"
+#include "format/archive_format.h"
 #include "io/file.h"
 #include "io/heap_buffer.h"
 
@@ -38,7 +38,7 @@ struct NewEntryData {
 class RebuiltArchive {
 public:
     // buffer: lent for copying and for reading the index, at least
-    // kDatIndexLimit bytes, not in use while a call of this class runs.
+    // kIndexLimit bytes, not in use while a call of this class runs.
     explicit RebuiltArchive(HeapBuffer& buffer) : buffer_(buffer) {}
     RebuiltArchive(const RebuiltArchive&) = delete;
     RebuiltArchive& operator=(const RebuiltArchive&) = delete;
@@ -53,7 +53,7 @@ public:
 
     // Gives entry i, whose record the original holds as old, the new data;
     // *newSize is their stored size.
-    BuildStep Replace(int i, const DatEntry& old, const NewEntryData& data, uint64_t* newSize);
+    BuildStep Replace(int i, const TableEntry& old, const NewEntryData& data, uint64_t* newSize);
 
     // Completes the archive: the copy (for a file given to BuildIn, even
     // when nothing changed) and the size field.
@@ -67,11 +67,12 @@ public:
 private:
     // Makes the copy of the original, once.
     BuildStep Begin();
-    // Reads the original's index once: the alignment of its data, and which
-    // entries' data share no byte with another entry or with the index.
-    BuildStep Survey();
+    // Reads the original's layout from its index, once: the alignment of
+    // its data, and which entries' data share no byte with another entry or
+    // with the index.
+    BuildStep ReadLayout();
     // True when entry i's old data may be overwritten.
-    BuildStep MayOverwrite(int i, const DatEntry& old, uint64_t size, bool* may);
+    BuildStep MayOverwrite(int i, const TableEntry& old, uint64_t size, bool* may);
     // Where appended data begin: the end, rounded up to the alignment, the
     // gap zero-filled.
     BuildStep AppendAt(uint64_t* pos);
@@ -92,35 +93,7 @@ private:
     bool begun_ = false;
     bool changed_ = false;
     uint64_t length_ = 0;
-    bool surveyed_ = false;
+    bool layoutRead_ = false;
     uint64_t alignment_ = 1;
     std::vector<bool> exclusive_;  // per entry: its data overlap nothing else
-};
-
-// The new archive's own file: made beside its final name, given that name
-// when complete, and removed when it never is (an interrupt removes it too).
-class NewArchiveFile {
-public:
-    NewArchiveFile() = default;
-    NewArchiveFile(const NewArchiveFile&) = delete;
-    NewArchiveFile& operator=(const NewArchiveFile&) = delete;
-    ~NewArchiveFile();
-
-    // Makes the file beside path.  Returns 0, or -1.
-    int Create(const std::string& path);
-
-    File& Data() { return file_; }
-
-    // Closes the file and renames it over path.  Returns 0, -1 when closing
-    // reported lost data, -2 when it could not take the name (it is removed
-    // then).
-    int Commit();
-
-    // The file's own name while it is being built.
-    const std::string& MadeName() const { return made_; }
-
-private:
-    std::string path_;
-    std::string made_;
-    File file_;
 };

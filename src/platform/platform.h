@@ -53,18 +53,15 @@ bool IsOpenForReading(const std::string& path);
 // it (the descriptor is closed all the same).
 int CloseFile(int fd);
 
-// One read of up to len bytes at offset, leaving the file position alone
-// where the system allows.  Returns the count read (0 at end of file), or -1
-// with errno set (EINTR: interrupted, try again).
-int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset);
+// Reads len bytes at offset, never moving a file position, so that several
+// threads may read one file at once.  Retries after interruptions and short
+// reads.  Returns the count read (short only at end of file), or -1 with
+// errno set.
+int64_t ReadFull(int fd, void* buf, size_t len, uint64_t offset);
 
-// One write of up to len bytes at the file position.  Returns the count
-// written, or -1 with errno set (EINTR: interrupted, try again).
-int64_t WriteSome(int fd, const void* buf, size_t len);
-
-// Empties the file and moves its position to 0.  Returns 0 on success, -1
-// on error.
-int EmptyFile(int fd);
+// Writes all len bytes at offset, never moving a file position.  Retries
+// after interruptions and partial writes.  Returns 0, or -1 with errno set.
+int WriteFull(int fd, const void* buf, size_t len, uint64_t offset);
 
 // Maps len bytes at offset of fd (open for reading) into memory, read only.
 // Returns 0 with *view set to the mapping's start (page or allocation
@@ -75,30 +72,30 @@ int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_
 // Undoes MapReadOnly; len and offset as given to it.
 void Unmap(void* view, uint64_t offset, uint64_t len);
 
-// Has the system copy len bytes from offset inPos of inFd to the file
-// position of outFd without passing them through this process.  Returns the
-// count copied: less than len (0 included) when the system cannot copy (the
-// rest) this way, or fails; the caller copies the rest itself, which also
-// tells a read failure from a write failure.
-uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len);
-
-// One write of up to len bytes at offset, leaving the file position alone
-// where the system allows.  Returns the count written, or -1 with errno set
-// (EINTR: interrupted, try again).
-int64_t WriteAt(int fd, const void* buf, size_t len, uint64_t offset);
-
-// Moves the file position to pos.  Returns 0, or -1 on error.
-int Seek(int fd, uint64_t pos);
+// Has the system copy len bytes from offset inPos of inFd to offset outPos
+// of outFd without passing them through this process.  Returns the count
+// copied: less than len (0 included) when the system cannot copy (the rest)
+// this way, or fails; the caller copies the rest itself, which also tells a
+// read failure from a write failure.
+uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t outPos, uint64_t len);
 
 // Makes the file len bytes long: cut, or grown with zero bytes.  Returns 0,
 // or -1 on error.
 int SetLength(int fd, uint64_t len);
 
+// Creates the file at path, new (nothing may be there), for reading and
+// writing.  Until FinishBeside has renamed it, this is the file an interrupt
+// removes.  Returns a descriptor, or -1 with errno set (EEXIST: something
+// is there).
+int CreateNewOutput(const std::string& path);
+
 // Creates a new file beside path (in its folder, named after it and made
-// unique), for reading and writing, and stores its name in *made.  Until
-// FinishBeside has renamed it, this is the file an interrupt removes.
-// Returns a descriptor, or -1 with errno set.
+// unique), as CreateNewOutput does, and stores its name in *made.  Returns a
+// descriptor, or -1 with errno set.
 int CreateBeside(const std::string& path, std::string* made);
+
+// This process's identifier, to make names that no other process uses.
+unsigned long ProcessId();
 
 // Closes fd, the file made by CreateBeside under the name made, and gives it
 // the name path, replacing a file there (never one open through
@@ -118,13 +115,6 @@ bool IsFolder(const std::string& path);
 
 // Removes a file; failures are the caller's to ignore.
 void RemoveFile(const std::string& path);
-
-// Gives the file at `from` the name `to`, replacing whatever file has that
-// name.  Never touches a file that is open for reading through
-// OpenForReading, and never removes `from` itself when both names lead to
-// the same file (then it is only renamed).  Returns 0 on success, -1 when
-// the file keeps its old name.  (Below the destination, RenameIn.)
-int ReplaceFile(const std::string& from, const std::string& to);
 
 // ---- the output tree -------------------------------------------------------
 //
@@ -283,10 +273,12 @@ std::wstring ExtendedLengthPath(const std::wstring& fullPath);
 // archive's bytes; keepRaw is the command line's request to keep the bytes.
 bool DecodesNames(bool keepRaw);
 
-// How this system steps through names kept as bytes: the length of the
-// character that starts at s (never over the terminator).  Null where names
-// are stepped by code page 932's own rule.
+// Length in bytes of the character that starts at s (never over the
+// terminator).
 using CharLengthFunction = size_t (*)(const char* s);
+
+// How this system steps through names kept as bytes.  Null where names are
+// stepped by code page 932's own rule.
 CharLengthFunction SystemCharLength();
 
 }  // namespace plat

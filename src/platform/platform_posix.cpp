@@ -57,6 +57,27 @@ bool IsOpenForReading(const FileId& id) {
 
 FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
 
+// Runs a system call again for as long as a signal interrupts it: the one
+// place that retries on EINTR.  Returns the call's last result.
+template <typename Call>
+auto RetryOnInterrupt(Call call) -> decltype(call()) {
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR) return result;
+    }
+}
+
+// Gives the file `from` in the folder dirFd the name `to` there, replacing
+// whatever file has that name, unless that file is open for reading
+// through OpenForReading.  rename(2) replaces the target atomically, and
+// does nothing when both names are links to one file, so the source is
+// never lost.  Returns 0, or -1 when the file keeps its old name.
+int RenameReplacing(int dirFd, const std::string& from, const std::string& to) {
+    struct stat st;
+    if (fstatat(dirFd, to.c_str(), &st, 0) == 0 && IsOpenForReading(IdOf(st))) return -1;
+    return renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0 ? 0 : -1;
+}
+
 // The output file an interrupt removes.  The signal handler reads this, so
 // it is plain memory set aside before any signal can come: the file's folder
 // descriptor and its name, copied into a fixed buffer (no name the system
@@ -153,22 +174,14 @@ constexpr int kFolderAccess = O_RDONLY;
 // Opens the folder `name` in the folder dirFd, refusing a link.  Returns a
 // descriptor, or -1 with errno set.
 int OpenFolderAt(int dirFd, const std::string& name) {
-    int fd;
-    do {
-        fd = openat(dirFd, name.c_str(), kFolderAccess | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return RetryOnInterrupt([&] { return openat(dirFd, name.c_str(), kFolderAccess | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
 }
 
 // Creates `name` in dirFd, new and empty; O_EXCL fails on anything already
 // there, a link included, without following it.  Returns a descriptor, or
 // -1 with errno set (EEXIST: something is there).
 int CreateNewAt(int dirFd, const std::string& name) {
-    int fd;
-    do {
-        fd = openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return RetryOnInterrupt([&] { return openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
 }
 
 // Removes what is at `name` in dirFd so that a new file can take its place:
@@ -211,35 +224,26 @@ int KeepReader(int fd, int64_t* length) {
 // O_NONBLOCK below: opening a FIFO would otherwise wait for a writer.  It
 // has no effect on reading a regular file, the only kind kept open.
 int OpenForReading(const std::string& path, int64_t* length) {
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); });
     return KeepReader(fd, length);
 }
 
 int OpenForReadingIn(const Folder& folder, const std::string& name, int64_t* length) {
-    int fd;
-    do {
-        fd = openat(folder.fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = RetryOnInterrupt([&] { return openat(folder.fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW); });
     return KeepReader(fd, length);
 }
 
 int OpenTemporary() {
     const char* tmp = std::getenv("TMPDIR");
     const std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    int fd;
 #ifdef O_TMPFILE
-    do {
-        fd = open(dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return fd;
+    const int anonymous = RetryOnInterrupt([&] { return open(dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600); });
+    if (anonymous >= 0) return anonymous;
 #endif
     // Without O_TMPFILE (or a file system that lacks it): a file made and
     // unlinked at once.
     std::string name = dir + "/ravelkit-XXXXXX";
-    fd = mkstemp(name.data());
+    const int fd = mkstemp(name.data());
     if (fd < 0) return -1;
     (void)unlink(name.c_str());
     (void)fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -260,67 +264,50 @@ int CloseFile(int fd) {
     return close(fd) == 0 ? 0 : -1;
 }
 
-int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
-    return static_cast<int64_t>(pread(fd, buf, len, static_cast<off_t>(offset)));
+int64_t ReadFull(int fd, void* buf, size_t len, uint64_t offset) {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        const ssize_t n = RetryOnInterrupt([&] { return pread(fd, p + done, len - done, static_cast<off_t>(offset + done)); });
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
 }
 
-int64_t WriteSome(int fd, const void* buf, size_t len) { return static_cast<int64_t>(write(fd, buf, len)); }
-
-int64_t WriteAt(int fd, const void* buf, size_t len, uint64_t offset) {
-    return static_cast<int64_t>(pwrite(fd, buf, len, static_cast<off_t>(offset)));
+int WriteFull(int fd, const void* buf, size_t len, uint64_t offset) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        const ssize_t n = RetryOnInterrupt([&] { return pwrite(fd, p + done, len - done, static_cast<off_t>(offset + done)); });
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
 }
-
-int Seek(int fd, uint64_t pos) { return lseek(fd, static_cast<off_t>(pos), SEEK_SET) < 0 ? -1 : 0; }
 
 int SetLength(int fd, uint64_t len) {
-    int r;
-    do {
-        r = ftruncate(fd, static_cast<off_t>(len));
-    } while (r != 0 && errno == EINTR);
-    return r == 0 ? 0 : -1;
+    return RetryOnInterrupt([&] { return ftruncate(fd, static_cast<off_t>(len)); }) == 0 ? 0 : -1;
 }
 
-int CreateBeside(const std::string& path, std::string* made) {
-    // A name nobody else uses: the process id and a counter.
-    const std::string stem = path + ".tmp" + std::to_string(getpid()) + "-";
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = stem + std::to_string(attempt);
-        BeginOutput(AT_FDCWD, name);
-        int fd;
-        do {
-            fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        } while (fd < 0 && errno == EINTR);
-        int err = errno;
-        EndOutputOpening(fd);
-        if (fd >= 0) {
-            *made = name;
-            return fd;
-        }
-        if (err != EEXIST) {
-            errno = err;
-            return -1;
-        }
-    }
-    errno = EEXIST;
-    return -1;
+int CreateNewOutput(const std::string& path) {
+    BeginOutput(AT_FDCWD, path);
+    const int fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    const int err = errno;
+    EndOutputOpening(fd);
+    errno = err;
+    return fd;
 }
 
 int FinishBeside(int fd, const std::string& made, const std::string& path) {
     // An interrupt until the rename removes the file under its made name
     // (after the rename there is none, and the finished file stays).
     int result = close(fd) == 0 ? 0 : -1;
-    if (result == 0 && ReplaceFile(made, path) != 0) result = -2;
+    if (result == 0 && RenameReplacing(AT_FDCWD, made, path) != 0) result = -2;
     if (result != 0) (void)unlink(made.c_str());
     EndOutput();
     return result;
-}
-
-int EmptyFile(int fd) {
-    int r;
-    do {
-        r = ftruncate(fd, 0);
-    } while (r != 0 && errno == EINTR);
-    return r == 0 && lseek(fd, 0, SEEK_SET) == 0 ? 0 : -1;
 }
 
 int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_t** start) {
@@ -339,7 +326,7 @@ void Unmap(void* view, uint64_t offset, uint64_t len) {
     (void)munmap(view, static_cast<size_t>(len + offset % page));
 }
 
-uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {
+uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t outPos, uint64_t len) {
 #ifdef __linux__
     // Whatever stops the kernel (EXDEV, ENOSYS, EINVAL, EOPNOTSUPP on file
     // systems or kernels that cannot, an end of file, a real I/O error)
@@ -347,15 +334,15 @@ uint64_t CopyRange(int inFd, uint64_t inPos, int outFd, uint64_t len) {
     uint64_t done = 0;
     while (done < len) {
         off_t in = static_cast<off_t>(inPos + done);
+        off_t out = static_cast<off_t>(outPos + done);
         size_t want = static_cast<size_t>(std::min<uint64_t>(len - done, 1u << 30));
-        ssize_t n = copy_file_range(inFd, &in, outFd, nullptr, want, 0);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = RetryOnInterrupt([&] { return copy_file_range(inFd, &in, outFd, &out, want, 0); });
         if (n <= 0) break;
         done += static_cast<uint64_t>(n);
     }
     return done;
 #else
-    (void)inFd, (void)inPos, (void)outFd, (void)len;
+    (void)inFd, (void)inPos, (void)outFd, (void)outPos, (void)len;
     return 0;
 #endif
 }
@@ -368,10 +355,7 @@ bool IsFolder(const std::string& path) {
 }
 
 int OpenFolder(const std::string& path, Folder* folder) {
-    int fd;
-    do {
-        fd = open(path.empty() ? "." : path.c_str(), kFolderAccess | O_DIRECTORY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = RetryOnInterrupt([&] { return open(path.empty() ? "." : path.c_str(), kFolderAccess | O_DIRECTORY | O_CLOEXEC); });
     if (fd < 0) return -1;
     folder->fd = fd;
     return 0;
@@ -423,14 +407,6 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 void RemoveFile(const std::string& path) { (void)remove(path.c_str()); }
 
-int ReplaceFile(const std::string& from, const std::string& to) {
-    struct stat st;
-    if (stat(to.c_str(), &st) == 0 && IsOpenForReading(IdOf(st))) return -1;
-    // rename(2) replaces the target atomically, and does nothing when both
-    // names are links to one file, so the source is never lost.
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
-}
-
 void CloseFolder(Folder& folder) {
     if (folder.fd >= 0) (void)close(folder.fd);
     folder.fd = -1;
@@ -457,12 +433,8 @@ int CreateFileIn(const Folder& folder, const std::string& name) {
 
 int RenameIn(const Folder& folder, const std::string& from, const std::string& to) {
     struct stat st;
-    if (fstatat(folder.fd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        (S_ISLNK(st.st_mode) || IsOpenForReading(IdOf(st))))
-        return -1;
-    // renameat(2) replaces the target atomically, and does nothing when both
-    // names are links to one file, so the source is never lost.
-    return renameat(folder.fd, from.c_str(), folder.fd, to.c_str()) == 0 ? 0 : -1;
+    if (fstatat(folder.fd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) return -1;
+    return RenameReplacing(folder.fd, from, to);
 }
 
 void RemoveFileIn(const Folder& folder, const std::string& name) {
@@ -488,6 +460,8 @@ void RemoveOutputOnInterrupt() {
         (void)sigaction(sig, &on, nullptr);
     }
 }
+
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
 
 void EnterBaseFolder() {}
 

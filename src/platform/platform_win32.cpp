@@ -67,15 +67,20 @@ std::wstring Wide(const std::string& text, UINT codePage, DWORD flags) {
     return wide;
 }
 
-// A terminated UTF-16 string as UTF-8 (a lone surrogate becomes U+FFFD).
-std::string Utf8(const wchar_t* wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+// A terminated UTF-16 string in codePage (UTF-8: a lone surrogate becomes
+// U+FFFD).
+std::string Narrow(const wchar_t* wide, UINT codePage) {
+    const int n = WideCharToMultiByte(codePage, 0, wide, -1, nullptr, 0, nullptr, nullptr);
     if (n <= 1) return std::string();
     std::string text(static_cast<size_t>(n), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr) != n) return std::string();
+    if (WideCharToMultiByte(codePage, 0, wide, -1, &text[0], n, nullptr, nullptr) != n) return std::string();
     text.resize(static_cast<size_t>(n - 1));
     return text;
 }
+
+// A name the system gives back, as paths are held here: UTF-8, or after
+// KeepSystemCodePageNames the ANSI code page's bytes.
+std::string NameFromSystem(const wchar_t* wide) { return Narrow(wide, codePageNames ? CP_ACP : CP_UTF8); }
 
 // The full form of path: against the working directory (or the drive's),
 // '/' made '\', "." and ".." components worked out.  Empty on failure.
@@ -276,11 +281,26 @@ int AdoptOutput(HANDLE h, const std::wstring& sys, bool removeOnFailure) {
     return fd;
 }
 
+// True when the attributes are a folder's (a link to one included).
+bool IsFolderAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // True when a system path names a folder that is no reparse point.
 bool IsPlainFolder(const std::wstring& sys) {
     const DWORD attributes = AttributesOf(sys);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-           !IsReparsePoint(attributes);
+    return IsFolderAttributes(attributes) && !IsReparsePoint(attributes);
+}
+
+// Gives the file at system path from the name to, replacing a file there,
+// in one step: the file at `to` is replaced only when `from` takes its
+// place, so a failed rename loses nothing.  Names that differ in case only
+// (one file) are renamed in place.  An archive being read survives: its
+// sharing mode denies the deletion that replacing it needs.  Returns 0, or
+// -1 when the file keeps its old name.
+int RenameReplacing(const std::wstring& from, const std::wstring& to) {
+    if (from.empty() || to.empty()) return -1;
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
 
 }  // namespace
@@ -346,48 +366,71 @@ int CloseFile(int fd) {
     return _close(fd) == 0 ? 0 : -1;
 }
 
-int64_t ReadAt(int fd, void* buf, size_t len, uint64_t offset) {
-    // The runtime has no positioned read: seek, then read.
-    if (_lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0) return -1;
-    return _read(fd, buf, static_cast<unsigned int>(len < kMaxChunk ? len : kMaxChunk));
+namespace {
+
+// An OVERLAPPED that carries a file offset: every read and write names its
+// own, so no call depends on (or moves for another) a file position.
+OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
 }
 
-int64_t WriteSome(int fd, const void* buf, size_t len) {
-    return _write(fd, buf, static_cast<unsigned int>(len < kMaxChunk ? len : kMaxChunk));
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+}  // namespace
+
+int64_t ReadFull(int fd, void* buf, size_t len, uint64_t offset) {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        OVERLAPPED at = At(offset + done);
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(len - done < kMaxChunk ? len - done : kMaxChunk);
+        if (!ReadFile(HandleOf(fd), p + done, want, &n, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            errno = EIO;
+            return -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return static_cast<int64_t>(done);
 }
 
-int64_t WriteAt(int fd, const void* buf, size_t len, uint64_t offset) {
-    if (_lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0) return -1;
-    return WriteSome(fd, buf, len);
+int WriteFull(int fd, const void* buf, size_t len, uint64_t offset) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        OVERLAPPED at = At(offset + done);
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(len - done < kMaxChunk ? len - done : kMaxChunk);
+        if (!WriteFile(HandleOf(fd), p + done, want, &n, &at) || n == 0) {
+            errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
+            return -1;
+        }
+        done += n;
+    }
+    return 0;
 }
-
-int Seek(int fd, uint64_t pos) { return _lseeki64(fd, static_cast<int64_t>(pos), SEEK_SET) < 0 ? -1 : 0; }
 
 int SetLength(int fd, uint64_t len) { return _chsize_s(fd, static_cast<int64_t>(len)) == 0 ? 0 : -1; }
 
-int CreateBeside(const std::string& path, std::string* made) {
+int CreateNewOutput(const std::string& path) {
     InterruptLock guard;
-    // A name nobody else uses: the process id and a counter.
-    const std::string stem = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-";
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = stem + std::to_string(attempt);
-        const std::wstring sys = SystemPath(name);
-        if (sys.empty()) {
-            errno = ENOENT;
-            return -1;
-        }
-        HANDLE h = CreateNew(sys);
-        if (h == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
-            return -1;
-        }
-        const int fd = AdoptOutput(h, sys, true);
-        if (fd >= 0) *made = name;
-        return fd;
+    const std::wstring sys = SystemPath(path);
+    if (sys.empty()) {
+        errno = ENOENT;
+        return -1;
     }
-    errno = EEXIST;
-    return -1;
+    HANDLE h = CreateNew(sys);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD err = GetLastError();
+        errno = err == ERROR_FILE_EXISTS ? EEXIST : err == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+        return -1;
+    }
+    return AdoptOutput(h, sys, true);
 }
 
 int FinishBeside(int fd, const std::string& made, const std::string& path) {
@@ -396,14 +439,11 @@ int FinishBeside(int fd, const std::string& made, const std::string& path) {
     InterruptLock guard;
     const std::wstring sysMade = SystemPath(made), sysPath = SystemPath(path);
     int result = _close(fd) == 0 ? 0 : -1;
-    if (result == 0 && (sysPath.empty() || !MoveFileExW(sysMade.c_str(), sysPath.c_str(), MOVEFILE_REPLACE_EXISTING)))
-        result = -2;
+    if (result == 0 && RenameReplacing(sysMade, sysPath) != 0) result = -2;
     if (result != 0) (void)DeleteFileW(sysMade.c_str());
     if (interrupt.fd == fd) interrupt.writing = false;
     return result;
 }
-
-int EmptyFile(int fd) { return _chsize_s(fd, 0) == 0 && _lseeki64(fd, 0, SEEK_SET) == 0 ? 0 : -1; }
 
 int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_t** start) {
     SYSTEM_INFO info;
@@ -426,7 +466,7 @@ int MapReadOnly(int fd, uint64_t offset, uint64_t len, void** view, const uint8_
 
 void Unmap(void* view, uint64_t, uint64_t) { (void)UnmapViewOfFile(view); }
 
-uint64_t CopyRange(int, uint64_t, int, uint64_t) { return 0; }
+uint64_t CopyRange(int, uint64_t, int, uint64_t, uint64_t) { return 0; }
 
 int MakeDir(const std::string& path) {
     const std::wstring sys = SystemPath(path);
@@ -444,26 +484,11 @@ int MakeDir(const std::string& path) {
     }
 }
 
-bool IsFolder(const std::string& path) {
-    const std::wstring sys = SystemPath(path);
-    DWORD attributes = sys.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(sys.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-int ReplaceFile(const std::string& from, const std::string& to) {
-    // One step: the file at `to` is replaced only when `from` takes its
-    // place, so a failed rename loses nothing.  Names that differ in case
-    // only (one file) are renamed in place.  An archive being read survives:
-    // its sharing mode denies the deletion that replacing it needs.
-    const std::wstring sysFrom = SystemPath(from), sysTo = SystemPath(to);
-    if (sysFrom.empty() || sysTo.empty()) return -1;
-    return MoveFileExW(sysFrom.c_str(), sysTo.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
-}
+bool IsFolder(const std::string& path) { return IsFolderAttributes(AttributesOf(SystemPath(path))); }
 
 int OpenFolder(const std::string& path, Folder* folder) {
     // The destination may be a link: only its being a folder counts.
-    const DWORD attributes = AttributesOf(SystemPath(path.empty() ? "." : path));
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return -1;
+    if (!IsFolderAttributes(AttributesOf(SystemPath(path.empty() ? "." : path)))) return -1;
     folder->path = path;
     return 0;
 }
@@ -492,18 +517,6 @@ PathKind KindOfAttributes(DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kFolder;
     if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::kOther;
     return PathKind::kFile;
-}
-
-// A name the system gives back, as paths are held here: UTF-8, or after
-// KeepSystemCodePageNames the ANSI code page's bytes.
-std::string NameFromSystem(const wchar_t* wide) {
-    if (!codePageNames) return Utf8(wide);
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string text(static_cast<size_t>(n), '\0');
-    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], n, nullptr, nullptr) != n) return std::string();
-    text.resize(static_cast<size_t>(n - 1));
-    return text;
 }
 
 // The volume and the index of the file at path, links followed.
@@ -563,14 +576,10 @@ void CloseFolder(Folder& folder) { folder.path.clear(); }
 size_t FoldersHeldOpen() { return 4096; }
 
 int RenameIn(const Folder& folder, const std::string& from, const std::string& to) {
-    // One step: the file at `to` is replaced only when `from` takes its
-    // place, so a failed rename loses nothing.  Names that differ in case
-    // only (one file) are renamed in place.  An archive being read survives:
-    // its sharing mode denies the deletion that replacing it needs.  A link
-    // at `to` is left alone.
-    const std::wstring sysFrom = SystemPath(folder.path + from), sysTo = SystemPath(folder.path + to);
-    if (sysFrom.empty() || sysTo.empty() || IsReparsePoint(AttributesOf(sysTo))) return -1;
-    return MoveFileExW(sysFrom.c_str(), sysTo.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+    // A link at `to` is left alone.
+    const std::wstring sysTo = SystemPath(folder.path + to);
+    if (IsReparsePoint(AttributesOf(sysTo))) return -1;
+    return RenameReplacing(SystemPath(folder.path + from), sysTo);
 }
 
 void RemoveFileIn(const Folder& folder, const std::string& name) {
@@ -594,6 +603,8 @@ void RemoveOutputOnInterrupt() {
     // it stays ignored.
     (void)SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 void EnterBaseFolder() {
     std::vector<wchar_t> buf(MAX_PATH + 1);
@@ -622,7 +633,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n);
     if (wide == nullptr) return args;  // out of memory: the runtime's reading
     args.clear();
-    for (int i = 0; i < n; ++i) args.push_back(Utf8(wide[i]));
+    for (int i = 0; i < n; ++i) args.push_back(Narrow(wide[i], CP_UTF8));
     LocalFree(wide);
     return args;
 }
