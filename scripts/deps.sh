@@ -7,7 +7,8 @@
 #   build     compiler, CMake, Ninja, zlib, ISA-L, GoogleTest, JSON, stb: README's Quick
 #             start
 #   ci        what .ci/run checks besides: memory check, packages, man page
-#   windows   the Windows build and its test run: MinGW-w64, zlib for it,
+#   windows   the Windows build and its test run: MinGW-w64 (posix threads;
+#             mingw-w64-x86-64-dev holds winpthreads and its licence), zlib for it,
 #             Wine, and locales for the Japanese locale
 #   bench     bench/run's reference commands and timer: hyperfine, igzip,
 #             pigz, GNU time
@@ -20,7 +21,7 @@ set -euo pipefail
 
 build=(g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev nlohmann-json3-dev libstb-dev)
 ci=(time dpkg-dev file unzip groff-base)
-windows=(g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine64 locales)
+windows=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 locales)
 bench=(hyperfine isal pigz time)
 fuzz=(clang libclang-rt-dev)
 

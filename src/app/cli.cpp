@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,59 +10,147 @@
 
 namespace {
 
+const char kUsage[] = "ravelkit [-sgrtlj] <dat file> [dest dir]\n"
+                      "ravelkit -p[srj] <dat file> <dest dir> <new dat file>\n";
+
+// What the letters of the option ask for.
+struct Letters {
+    bool keepNested = false;
+    bool convertGim = false;
+    bool keepRawNames = false;
+    bool test = false;
+    bool list = false;
+    bool json = false;
+    bool pack = false;
+};
+
+// One option letter: the request it sets and its line in the help text.
+struct Letter {
+    char letter;
+    bool Letters::*request;
+    const char* help;
+};
+
+// Every option letter, in the help text's order.  A new letter is a row here
+// and a request in Letters; reading and the help text follow from the table.
+const Letter kLetters[] = {
+    {'s', &Letters::keepNested, "do not unpack archives found inside the archive; write them as files"},
+    {'g', &Letters::convertGim, "also write a PNG image of every GIM image (<name>.gim.png)"},
+    {'r', &Letters::keepRawNames, "keep names as the archive's bytes instead of decoding them to UTF-8"},
+    {'t', &Letters::test, "test: do all that unpacking does and print its listing, but write nothing"},
+    {'l', &Letters::list, "list one line per entry from the index, expanding nothing (wins over -t)"},
+    {'j', &Letters::json, "print the listing as JSON Lines"},
+    {'p', &Letters::pack, "pack <new dat file> from <dat file> and the edited tree in <dest dir>\n"
+                          "      (wins over -t and -l)"},
+};
+
+const char kHelpOptions[] =
+    "Only the first argument can be an option: '-' (on Windows also '/') and letters,\n"
+    "in either case.  Every letter counts and other letters are ignored, so -help is\n"
+    "-l -p: ask for this text with --help.\n";
+
+const char kHelpRest[] =
+    "  --help, -?  print this help (on Windows also /?)\n"
+    "  --version   print the version\n"
+    "  --          end of options: the next argument is the archive, even if it\n"
+    "              starts with '-'\n"
+    "\n"
+    "Exit status: 0 no failure was reported; 1 a failure was reported (an \"error :\"\n"
+    "line or a zlib code); 2 the usage lines were printed (no archive was given, or\n"
+    "an unknown long option).\n"
+    "\n"
+    "Environment:\n"
+    "  RAVELKIT_THREADS  number of worker threads; 1 = one thread, default: the CPUs\n"
+    "                    this process may use, at most 16\n"
+    "\n"
+    "See ravelkit(1), or README.md beside ravelkit.exe.\n";
+
+// Prints the usage lines.  Returns kExitUsage.
 int Usage() {
-    plat::WriteText(stdout, "ravelkit [-sgrtlj] <dat file> [dest dir]\n"
-                            "ravelkit -p[srj] <dat file> <dest dir> <new dat file>\n");
+    plat::WriteText(stdout, kUsage);
     return kExitUsage;
 }
 
-}  // namespace
+// Prints the help text on standard output.  Returns kExitOk.
+int Help() {
+    std::string text = std::string(kUsage) + "\nUnpacks a GPDA archive into a folder tree, one listing line per entry;\n"
+                                             "with -p, packs the edited tree back into a new archive.\n\n" +
+                       kHelpOptions;
+    for (const Letter& l : kLetters) text += std::string("  -") + l.letter + "  " + l.help + "\n";
+    plat::WriteText(stdout, text + kHelpRest);
+    return kExitOk;
+}
 
-int RunCommandLine(int argc, char** argv) {
-    std::vector<std::string> args = plat::Arguments(argc, argv);
-    if (args.size() < 2) return Usage();
+// Prints "ravelkit <version>".  Returns kExitOk.
+int Version() {
+    plat::WriteText(stdout, "ravelkit " RAVELKIT_VERSION "\n");
+    return kExitOk;
+}
+
+// Reports a long option that does not exist.  Returns kExitUsage.
+int UnknownOption(const std::string& option) {
+    plat::WriteText(stdout, "error : unknown option " + option + "\n");
+    return Usage();
+}
+
+// The requests of an option such as "-sr": every letter in kLetters counts,
+// in either case; any other is ignored.
+Letters ReadLetters(const std::string& option) {
+    Letters letters;
+    for (size_t i = 1; i < option.size(); ++i) {
+        const int c = std::tolower(static_cast<unsigned char>(option[i]));
+        for (const Letter& l : kLetters)
+            if (c == l.letter) letters.*l.request = true;
+    }
+    return letters;
+}
+
+// Runs what the letters ask on args[arg] (the archive) and the arguments
+// after it.  Returns the exit status.
+int RunOnArchive(int argc, char** argv, std::vector<std::string> args, size_t arg, const Letters& letters) {
     // Where relative archive and destination paths lead: the working
     // directory, or on Windows the executable's folder.
     plat::EnterBaseFolder();
     RunOptions run;
-    bool keepRawNames = false, test = false, list = false, json = false, pack = false;
-    size_t arg = 1;
-    if (plat::IsOption(args[arg].c_str())) {
-        // Every letter counts, in either case: 's' keeps nested archives as
-        // files, 'g' writes PNG images of GIM images, 'r' keeps the
-        // archive's bytes as names, 't' tests, 'l' lists (and wins over
-        // 't'), 'j' prints JSON Lines, 'p' packs (and wins over both); any
-        // other letter is ignored.
-        for (const char* c = args[arg].c_str() + 1; *c != '\0'; ++c) {
-            switch (*c) {
-                case 's': case 'S': run.recurse = false; break;
-                case 'g': case 'G': run.convertGim = true; break;
-                case 'r': case 'R': keepRawNames = true; break;
-                case 't': case 'T': test = true; break;
-                case 'l': case 'L': list = true; break;
-                case 'j': case 'J': json = true; break;
-                case 'p': case 'P': pack = true; break;
-                default: break;
-            }
-        }
-        ++arg;
-    }
-    run.mode = pack ? RunMode::kPack : list ? RunMode::kList : test ? RunMode::kTest : RunMode::kUnpack;
-    if (keepRawNames) {
+    run.recurse = !letters.keepNested;
+    run.convertGim = letters.convertGim;
+    run.mode = letters.pack   ? RunMode::kPack
+               : letters.list ? RunMode::kList
+               : letters.test ? RunMode::kTest
+                              : RunMode::kUnpack;
+    if (letters.keepRawNames) {
         // The system's own code page from here on, the paths given included.
         plat::KeepSystemCodePageNames();
         args = plat::Arguments(argc, argv);
     }
     // Packing takes the destination and the new archive as well.
-    if (arg >= args.size() || (pack && arg + 2 >= args.size())) return Usage();
-    run.names = HostNameRules(keepRawNames);
+    if (arg >= args.size() || (letters.pack && arg + 2 >= args.size())) return Usage();
+    run.names = HostNameRules(letters.keepRawNames);
     std::string dest = arg + 1 < args.size() ? WithTrailingSeparator(args[arg + 1], run.names) : std::string();
-    Listing listing(stdout, json ? Listing::Style::kJson : Listing::Style::kText);
-    if (pack)
+    Listing listing(stdout, letters.json ? Listing::Style::kJson : Listing::Style::kText);
+    if (letters.pack)
         PackArchive(args[arg], dest, args[arg + 2], run, listing);
     else
         UnpackArchive(args[arg], dest, run, listing);
     return listing.Failures() == 0 ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    const std::vector<std::string> args = plat::Arguments(argc, argv);
+    if (args.size() < 2) return Usage();
+    const std::string& first = args[1];
+    // A long option is a word, never a set of letters.
+    if (first.compare(0, 2, "--") == 0) {
+        if (first == "--help") return Help();
+        if (first == "--version") return Version();
+        if (first != "--") return UnknownOption(first);
+        return RunOnArchive(argc, argv, args, 2, Letters());
+    }
+    if (!plat::IsOption(first.c_str())) return RunOnArchive(argc, argv, args, 1, Letters());
+    if (first.size() == 2 && first[1] == '?') return Help();
+    return RunOnArchive(argc, argv, args, 2, ReadLetters(first));
 }
 
 int FinishStandardOutput(int status) {

@@ -31,6 +31,42 @@ TEST_F(CommandLine, UsageWhenNoArchiveIsNamed) {
     EXPECT_TRUE(Tree(dir_).empty());
 }
 
+// The first argument as a long option, a help request or letters: what is
+// printed, the status, and whether the archive was unpacked.  The archive's
+// name starts with '-' and sits in the tool's base folder (its own folder on
+// Windows, the working directory elsewhere), so only "--" may precede it.
+TEST_F(CommandLine, FirstArgumentTable) {
+    const std::string exe = CopyTool("bin");
+    const std::string help = "help";  // stands for the help text, checked loosely
+    struct Case { std::string first; std::string out; int status; };
+    std::vector<Case> cases = {
+        {"--help", help, 0},
+        {"--version", "ravelkit " RAVELKIT_VERSION "\n", 0},
+        {"--quiet", "error : unknown option --quiet\n" + std::string(kUsage), 2},
+        {"--Help", "error : unknown option --Help\n" + std::string(kUsage), 2},
+        {"--", kRecursedOut, 0},
+        {"-x", kRecursedOut, 0},
+        {"-?", help, 0},
+    };
+    if (WindowsTool()) cases.push_back({"/?", help, 0});
+    Nesting().Write(Path("bin/-s.dat"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first);
+        RunResult r = RunToolAt(exe, {c.first, "-s.dat", "out"}, Path("bin"));
+        EXPECT_EQ(r.status, c.status);
+        if (c.out == help) {
+            EXPECT_EQ(r.out.substr(0, Lines(kUsage).size()), Lines(kUsage));
+            for (char letter : std::string("sgrtljp"))
+                EXPECT_NE(r.out.find(std::string("  -") + letter + "  "), std::string::npos) << letter;
+            EXPECT_NE(r.out.find("--version"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.out, Lines(c.out));
+        }
+        EXPECT_EQ(Exists("bin/out") ? Tree(Path("bin/out")) : TreeMap{}, c.out == kRecursedOut ? kRecursed : TreeMap{});
+        RemoveTree(Path("bin/out"));
+    }
+}
+
 // Every letter of the option counts; 's' turns recursion off, 'r' (raw
 // names) changes nothing here, other letters are ignored.
 TEST_F(CommandLine, AnSAnywhereInTheOptionTurnsRecursionOff) {
