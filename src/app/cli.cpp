@@ -5,8 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "list/lister.h"
+#include "listing/entry_lines.h"
+#include "listing/listing_output.h"
+#include "listing/pack_lines.h"
+#include "pack/packer.h"
 #include "platform/platform.h"
-#include "unpack/unpack.h"
+#include "test/tester.h"
+#include "unpack/unpacker.h"
 
 namespace {
 
@@ -105,19 +111,41 @@ Letters ReadLetters(const std::string& option) {
     return letters;
 }
 
+// Runs the mode the letters choose on the archive, printing its listing to
+// standard output.  Returns the exit status.
+int RunMode(const Letters& letters, const std::string& archive, const std::string& newArchive,
+            const RunOptions& options) {
+    ListingOutput out(stdout);
+    const ListingStyle style = letters.json ? ListingStyle::kJson : ListingStyle::kText;
+    uint64_t failures = 0;
+    if (letters.pack) {
+        PackLines lines(out, style);
+        RunState state(&lines);
+        Pack(archive, newArchive, options, state, &lines);
+        failures = state.Failures();
+    } else if (letters.list) {
+        IndexLines lines(out, style);
+        RunState state(&lines);
+        List(archive, options, state, &lines);
+        failures = state.Failures();
+    } else {
+        ExtractionLines lines(out, style);
+        RunState state(&lines);
+        if (letters.test)
+            Test(archive, options, state, &lines);
+        else
+            Unpack(archive, options, state, &lines);
+        failures = state.Failures();
+    }
+    return failures == 0 ? kExitOk : kExitFailure;
+}
+
 // Runs what the letters ask on args[arg] (the archive) and the arguments
 // after it.  Returns the exit status.
 int RunOnArchive(int argc, char** argv, std::vector<std::string> args, size_t arg, const Letters& letters) {
     // Where relative archive and destination paths lead: the working
     // directory, or on Windows the executable's folder.
     plat::EnterBaseFolder();
-    RunOptions run;
-    run.recurse = !letters.keepNested;
-    run.convertGim = letters.convertGim;
-    run.mode = letters.pack   ? RunMode::kPack
-               : letters.list ? RunMode::kList
-               : letters.test ? RunMode::kTest
-                              : RunMode::kUnpack;
     if (letters.keepRawNames) {
         // The system's own code page from here on, the paths given included.
         plat::KeepSystemCodePageNames();
@@ -125,14 +153,12 @@ int RunOnArchive(int argc, char** argv, std::vector<std::string> args, size_t ar
     }
     // Packing takes the destination and the new archive as well.
     if (arg >= args.size() || (letters.pack && arg + 2 >= args.size())) return Usage();
-    run.names = HostNameRules(letters.keepRawNames);
-    std::string dest = arg + 1 < args.size() ? WithTrailingSeparator(args[arg + 1], run.names) : std::string();
-    Listing listing(stdout, letters.json ? Listing::Style::kJson : Listing::Style::kText);
-    if (letters.pack)
-        PackArchive(args[arg], dest, args[arg + 2], run, listing);
-    else
-        UnpackArchive(args[arg], dest, run, listing);
-    return listing.Failures() == 0 ? kExitOk : kExitFailure;
+    RunOptions options;
+    options.recurse = !letters.keepNested;
+    options.convertGim = letters.convertGim;
+    options.names = HostNameRules(letters.keepRawNames);
+    options.destDir = arg + 1 < args.size() ? WithTrailingSeparator(args[arg + 1], options.names) : std::string();
+    return RunMode(letters, args[arg], letters.pack ? args[arg + 2] : std::string(), options);
 }
 
 }  // namespace

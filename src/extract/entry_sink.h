@@ -85,19 +85,23 @@ private:
 // Testing's sink: nothing is written, but the bytes of a gzip member that is
 // an archive (keepArchives) or a GIM image (keepImages) go to kept, opened
 // as an anonymous temporary file once the first bytes show they are wanted,
-// so that its entries can be walked or it can be converted.
+// so that its entries can be walked or it can be converted.  refused: the
+// file unpacking would write is an archive being read, which it would not
+// write over; Create fails then, as creating the file would.
 class TestSink : public EntrySink {
 public:
-    TestSink(uint64_t allowance, bool keepArchives, bool keepImages, File& kept)
-        : EntrySink(allowance), keepArchives_(keepArchives), keepImages_(keepImages), kept_(kept) {}
+    TestSink(uint64_t allowance, bool keepArchives, bool keepImages, File& kept, bool refused)
+        : EntrySink(allowance), keepArchives_(keepArchives), keepImages_(keepImages), refused_(refused), kept_(kept) {}
 
 protected:
+    int Open() override { return refused_ ? -1 : 0; }
     int Put(uint64_t at, const uint8_t* data, size_t len) override;
     int Discard() override;
 
 private:
     bool keepArchives_;
     bool keepImages_;
+    bool refused_;
     bool decided_ = false;
     File& kept_;
 };

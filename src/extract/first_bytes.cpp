@@ -37,7 +37,7 @@ std::unique_ptr<FirstBytes> LookAtEntry(const EntryVisit& entry, EntryReader& da
 
 int ExpandNestedMember(EntryVisit& entry, EntryReader& data, RunState& state, FirstBytes& look) {
     if (data.Rewind(entry.gzipHeaderLength) != 0) return -1;
-    TestSink sink(state.output.Room(), true, false, look.kept);
+    TestSink sink(state.output.Room(), true, false, look.kept, false);
     InflateOutcome outcome{InflateOutcome::kWriteFailed, 0, 0, GzipChecksum::kNone};
     if (sink.Create() == 0) outcome = ExpandGzip(data, sink);
     if (sink.OverAllowance()) {

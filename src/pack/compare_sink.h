@@ -24,11 +24,12 @@ enum class TreeMatch {
 class CompareSink : public TestSink {
 public:
     // The entry's file would be outputPath (relPath: prefix and name below
-    // the destination, where a ".gim" keeps the name); keepArchives as for
-    // TestSink.  buffer: lent for reading the file, not in use meanwhile.
-    CompareSink(uint64_t allowance, bool keepArchives, File& kept, OutputTree& tree, const NameRules& rules,
-                const std::string& outputPath, const std::string& relPath, HeapBuffer& buffer)
-        : TestSink(allowance, keepArchives, false, kept), tree_(tree), rules_(rules), outputPath_(outputPath),
+    // the destination, where a ".gim" keeps the name); keepArchives, kept and
+    // refused as for TestSink.  buffer: lent for reading the file, not in
+    // use meanwhile.
+    CompareSink(uint64_t allowance, bool keepArchives, File& kept, bool refused, OutputTree& tree,
+                const NameRules& rules, const std::string& outputPath, const std::string& relPath, HeapBuffer& buffer)
+        : TestSink(allowance, keepArchives, false, kept, refused), tree_(tree), rules_(rules), outputPath_(outputPath),
           relPath_(relPath), buffer_(buffer) {}
 
     TreeMatch Match() const { return match_; }

@@ -7,9 +7,9 @@ namespace {
 // What the expand step found.
 class PackExpansion : public Expansion {
 public:
-    PackExpansion(uint64_t allowance, bool keepArchives, OutputTree& tree, const NameRules& rules,
+    PackExpansion(uint64_t allowance, bool keepArchives, bool refused, OutputTree& tree, const NameRules& rules,
                   const std::string& outputPath, const std::string& relPath, HeapBuffer& buffer)
-        : sink(allowance, keepArchives, kept, tree, rules, outputPath, relPath, buffer) {}
+        : sink(allowance, keepArchives, kept, refused, tree, rules, outputPath, relPath, buffer) {}
 
     File kept;  // a gzip member's bytes, when they are an archive
     CompareSink sink;
@@ -39,7 +39,9 @@ void PackBuilder::BeginEntry(EntryVisit& entry) {
 
 std::unique_ptr<Expansion> PackBuilder::Expand(EntryVisit& entry, EntryReader& data) {
     const bool keepArchives = entry.kind == EntryKind::kGzip && options_.recurse;
-    auto expansion = std::make_unique<PackExpansion>(state_.output.Room(), keepArchives, tree_, options_.names,
+    // Unpacking refuses to write over an archive being read.
+    const bool refused = WouldOverwriteArchive(entry.scope, entry.outputPath);
+    auto expansion = std::make_unique<PackExpansion>(state_.output.Room(), keepArchives, refused, tree_, options_.names,
                                                      entry.outputPath, entry.scope.prefix + entry.outputName,
                                                      treeBuffer_);
     if (entry.safe) expansion->result = FillOutput(entry, data, expansion->sink);
@@ -50,10 +52,6 @@ Committed PackBuilder::Commit(EntryVisit& entry, Expansion* expansion, EntryRead
     (void)data;
     if (RefuseUnsafe(entry)) return Committed();
     auto& packed = static_cast<PackExpansion&>(*expansion);
-    if (packed.result.made == OutputResult::kMade && WouldOverwriteArchive(entry.scope, entry.outputPath)) {
-        packed.result.made = OutputResult::kCannotCreate;
-        packed.result.systemError = 0;
-    }
     if (!ReportOutput(entry, packed.sink, packed.result)) return Committed();
     packed.written = BytesOfEntry(entry, packed.kept, packed.result.inflate.produced);
     entries_.back().compared = true;
@@ -158,5 +156,5 @@ int PackBuilder::MapGim(EntryVisit& entry, const WrittenBytes& bytes, File& file
 
 std::unique_ptr<EntrySink> PackBuilder::NewMadeFile(EntryVisit& entry, const std::string& path, uint64_t allowance) {
     (void)entry, (void)path;
-    return std::make_unique<TestSink>(allowance, false, false, nothing_);  // packing makes no file
+    return std::make_unique<TestSink>(allowance, false, false, nothing_, false);  // packing makes no file
 }

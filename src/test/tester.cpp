@@ -9,8 +9,8 @@ constexpr size_t kBufferSize = 0x100000;  // entries' bytes pass through 1 MiB
 // What the expand step found.
 class TestExpansion : public Expansion {
 public:
-    TestExpansion(uint64_t allowance, bool keepArchives, bool keepImages)
-        : sink(allowance, keepArchives, keepImages, kept) {}
+    TestExpansion(uint64_t allowance, bool keepArchives, bool keepImages, bool refused)
+        : sink(allowance, keepArchives, keepImages, kept, refused) {}
 
     File kept;  // a gzip member's bytes, when they are an archive or an image
     TestSink sink;
@@ -18,26 +18,14 @@ public:
     WrittenBytes written;  // where its bytes lie, once committed
 };
 
-// A file that unpacking would make from an entry: refused where an archive
-// being read lies, as unpacking would refuse it.
-class MadeFileSink : public TestSink {
-public:
-    MadeFileSink(uint64_t allowance, bool refused) : TestSink(allowance, false, false, none_), refused_(refused) {}
-
-protected:
-    int Open() override { return refused_ ? -1 : 0; }
-
-private:
-    File none_;
-    bool refused_;
-};
-
 }  // namespace
 
 std::unique_ptr<Expansion> Tester::Expand(EntryVisit& entry, EntryReader& data) {
     const bool gzip = entry.kind == EntryKind::kGzip;
-    auto expansion =
-        std::make_unique<TestExpansion>(state_.output.Room(), gzip && options_.recurse, gzip && options_.convertGim);
+    // Unpacking refuses to write over an archive being read.
+    auto expansion = std::make_unique<TestExpansion>(state_.output.Room(), gzip && options_.recurse,
+                                                     gzip && options_.convertGim,
+                                                     WouldOverwriteArchive(entry.scope, entry.outputPath));
     if (entry.safe) expansion->result = FillOutput(entry, data, expansion->sink);
     return expansion;
 }
@@ -46,11 +34,6 @@ Committed Tester::Commit(EntryVisit& entry, Expansion* expansion, EntryReader& d
     (void)data;
     if (RefuseUnsafe(entry)) return Committed();
     auto& tested = static_cast<TestExpansion&>(*expansion);
-    // Unpacking refuses to write over an archive being read.
-    if (tested.result.made == OutputResult::kMade && WouldOverwriteArchive(entry.scope, entry.outputPath)) {
-        tested.result.made = OutputResult::kCannotCreate;
-        tested.result.systemError = 0;
-    }
     if (!ReportOutput(entry, tested.sink, tested.result)) return Committed();
     tested.written = BytesOfEntry(entry, tested.kept, tested.result.inflate.produced);
     return AfterOutput(entry, tested.sink.Head(), tested.result.inflate.checksum, tested.written);
@@ -78,7 +61,7 @@ int Tester::MapGim(EntryVisit& entry, const WrittenBytes& bytes, File& file, Map
 }
 
 std::unique_ptr<EntrySink> Tester::NewMadeFile(EntryVisit& entry, const std::string& path, uint64_t allowance) {
-    return std::make_unique<MadeFileSink>(allowance, WouldOverwriteArchive(entry.scope, path));
+    return std::make_unique<TestSink>(allowance, false, false, nothing_, WouldOverwriteArchive(entry.scope, path));
 }
 
 void Test(const std::string& archivePath, const RunOptions& options, RunState& state, ExtractionLines* lines) {

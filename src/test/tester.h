@@ -22,6 +22,9 @@ protected:
     int RenameGim(const std::string& from, const std::string& to) override;
     int MapGim(EntryVisit& entry, const WrittenBytes& bytes, File& file, MappedBytes* mapped) override;
     std::unique_ptr<EntrySink> NewMadeFile(EntryVisit& entry, const std::string& path, uint64_t allowance) override;
+
+private:
+    File nothing_;  // what the sink of a made file keeps: nothing
 };
 
 // Tests the archive at archivePath as unpacking it into options.destDir

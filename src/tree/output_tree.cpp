@@ -124,7 +124,7 @@ bool OutputTree::IsMissing(const std::string& path) const {
     return plat::KindOf(path) == plat::PathKind::kMissing;
 }
 
-bool OutputTree::Holds(const std::string& path) const { return plat::KindOf(path) != plat::PathKind::kMissing; }
+bool OutputTree::HasAnythingAt(const std::string& path) const { return plat::KindOf(path) != plat::PathKind::kMissing; }
 
 bool OutputTree::IsFolder(const std::string& path) const { return path.empty() || plat::IsFolder(path); }
 

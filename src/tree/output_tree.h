@@ -53,7 +53,7 @@ public:
     int OpenToRead(const std::string& path, File& file);
 
     // True when something (a file, a folder, a link) is at path.
-    bool Holds(const std::string& path) const;
+    bool HasAnythingAt(const std::string& path) const;
 
     // True when path names a folder (the working folder for "").
     bool IsFolder(const std::string& path) const;

@@ -39,6 +39,9 @@ struct ArchiveScope {
 
 // One entry of an archive, named, as the walker hands it to a handler.
 struct EntryVisit {
+    EntryVisit(const ArchiveScope& s, int i, const TableEntry& r, ListedEntry& l, uint64_t failures)
+        : scope(s), index(i), record(r), listed(l), position(s.position.Into(i)), failuresBefore(failures) {}
+
     const ArchiveScope& scope;
     int index;                 // its record, from 0
     TableEntry record;

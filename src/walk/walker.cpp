@@ -123,7 +123,7 @@ int Walker::WalkEntry(ArchiveScope& scope, int i) {
         state_.Fail(bad);
         return 0;
     }
-    EntryVisit visit{scope, i, e, listed, scope.position.Into(i), failuresBefore};
+    EntryVisit visit(scope, i, e, listed, failuresBefore);
     handler_.BeginEntry(visit);
     std::unique_ptr<Expansion> expansion;
     const NestedWalk nested = HandleData(visit, &expansion);

@@ -13,7 +13,11 @@
 #include <system_error>
 #include <vector>
 
-#include "unpack/unpack.h"
+#include "listing/entry_lines.h"
+#include "listing/pack_lines.h"
+#include "pack/packer.h"
+#include "test/tester.h"
+#include "unpack/unpacker.h"
 
 namespace fs = std::filesystem;
 
@@ -195,27 +199,39 @@ uint64_t BytesIn(const std::string& dest) {
     return total;
 }
 
-// Runs the tool's walk over the archive with the given options (packing
-// into packed, when given) and returns its listing, and in *failures the
-// failures it counted.
-std::string Listed(const Workspace& w, const RunOptions& run, uint64_t* failures = nullptr,
-                   const std::string& packed = "") {
+// Runs one of the tool's modes (run, given the listing's output, returns
+// the failures it counted) and returns its listing, and in *failures the
+// failures.
+template <typename Run>
+std::string Listed(Run run, uint64_t* failures = nullptr) {
     char* text = nullptr;
     size_t length = 0;
     std::FILE* out = open_memstream(&text, &length);
     if (out == nullptr) Fail("cannot open a memory stream");
     {
-        Listing listing(out);
-        if (run.mode == RunMode::kPack)
-            PackArchive(w.archive, w.dest + "/", packed, run, listing);
-        else
-            UnpackArchive(w.archive, w.dest + "/", run, listing);
-        if (failures != nullptr) *failures = listing.Failures();
+        ListingOutput output(out);
+        const uint64_t counted = run(output);
+        if (failures != nullptr) *failures = counted;
     }
     std::fclose(out);
     std::string listed(text, length);
     std::free(text);
     return listed;
+}
+
+// The listing of testing or unpacking (unpack) the archive.
+std::string Extracted(const Workspace& w, const RunOptions& options, bool unpack, uint64_t* failures = nullptr) {
+    return Listed(
+        [&](ListingOutput& out) {
+            ExtractionLines lines(out, ListingStyle::kText);
+            RunState state(&lines);
+            if (unpack)
+                Unpack(w.archive, options, state, &lines);
+            else
+                Test(w.archive, options, state, &lines);
+            return state.Failures();
+        },
+        failures);
 }
 
 std::vector<uint8_t> ReadWhole(const std::string& path) {
@@ -231,11 +247,17 @@ std::vector<uint8_t> ReadWhole(const std::string& path) {
 
 // A tree unpacked without a failure packs back, untouched, into the archive
 // it came from, byte for byte.
-void CheckPackedBack(const Workspace& w, RunOptions run, const uint8_t* data, size_t size) {
+void CheckPackedBack(const Workspace& w, const RunOptions& options, const uint8_t* data, size_t size) {
     const std::string packed = w.root + "/packed.dat";
-    run.mode = RunMode::kPack;
     uint64_t failures = 0;
-    const std::string listed = Listed(w, run, &failures, packed);
+    const std::string listed = Listed(
+        [&](ListingOutput& out) {
+            PackLines lines(out, ListingStyle::kText);
+            RunState state(&lines);
+            Pack(w.archive, packed, options, state, &lines);
+            return state.Failures();
+        },
+        &failures);
     if (failures != 0) Fail("packing the unpacked tree failed:\n" + listed);
     const std::vector<uint8_t> back = ReadWhole(packed);
     if (back.size() != size || (size > 0 && std::memcmp(back.data(), data, size) != 0))
@@ -262,6 +284,7 @@ void CheckInput(const uint8_t* data, size_t size) {
     const int freeFdBefore = LowestFreeFd();
     // Both name forms: decoded names (the default) and raw ones (-r).
     RunOptions run;
+    run.destDir = w.dest + "/";
     run.names = HostNameRules((choice & 1) != 0);
     // -g, taken from another ignored header byte: the GIM decoder and the
     // PNG writer are fuzzed through the tool.
@@ -270,13 +293,11 @@ void CheckInput(const uint8_t* data, size_t size) {
     run.limits.entries = kCheckEntries;
     run.limits.outputPerArchiveByte = kCheckOutputPerArchiveByte;
     run.limits.outputAllowance = kCheckOutputAllowance;
-    run.mode = RunMode::kTest;
-    const std::string tested = Listed(w, run);
+    const std::string tested = Extracted(w, run, false);
     if (fs::exists(w.dest)) Fail("testing created " + w.dest);
     const PlantedLink* planted = PlantLink(w, choice);
-    run.mode = RunMode::kUnpack;
     uint64_t failures = 0;
-    const std::string unpacked = Listed(w, run, &failures);
+    const std::string unpacked = Extracted(w, run, true, &failures);
     if (tested != unpacked && !CreationFailed(unpacked))
         Fail("testing printed\n" + tested + "where unpacking printed\n" + unpacked);
     // A symbolic link in the tree can keep a GIM image under its old name

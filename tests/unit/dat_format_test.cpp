@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "dat_writer.h"
-#include "format/dat_format.h"
+#include "format/archive_format.h"
 #include "io/little_endian.h"
 #include "tool_runner.h"
-#include "unpack/archive.h"
+#include "walk/archive.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ TEST(Records, LittleEndianReads) {
 }
 
 TEST(Records, HeaderAndEntryFields) {
-    Bytes index(kDatHeaderSize + 2 * kDatEntrySize, 0xEE);  // unused fields hold junk
+    Bytes index(kArchiveHeaderSize + 2 * kTableEntrySize, 0xEE);  // unused fields hold junk
     testdat::PutLE32(index, 0, 0x41445047);
     testdat::PutLE32(index, 4, 0x80000010);
     testdat::PutLE32(index, 12, 0xFFFFFFFF);
@@ -35,26 +35,31 @@ TEST(Records, HeaderAndEntryFields) {
     testdat::PutLE32(index, 40, 0x22);
     testdat::PutLE32(index, 44, 0x33);
 
-    DatHeader h = ParseDatHeader(index.data());
+    ArchiveHeader h = ReadArchiveHeader(index.data());
     EXPECT_EQ(h.magic, 0x41445047u);
     EXPECT_EQ(h.fileSize, 0x80000010u);
     EXPECT_EQ(h.entryCount, -1);
 
-    EXPECT_TRUE(IsDatArchive(h, 0x180000010));  // the low 32 bits of the length count
-    EXPECT_FALSE(IsDatArchive(h, 0x80000011));
-    DatEntry e = ParseDatEntry(index.data() + DatEntryOffset(1));
+    EXPECT_TRUE(IsArchiveOfLength(h, 0x180000010));  // the low 32 bits of the length count
+    EXPECT_FALSE(IsArchiveOfLength(h, 0x80000011));
+    TableEntry e = ReadTableEntry(index.data() + TableEntryOffset(1));
     EXPECT_EQ(e.offset, 0x11u);
     EXPECT_EQ(e.size, 0x22u);
     EXPECT_EQ(e.nameOffset, 0x33u);
-    DatEntry junk = ParseDatEntry(index.data() + DatEntryOffset(0));
+    TableEntry junk = ReadTableEntry(index.data() + TableEntryOffset(0));
     EXPECT_EQ(junk.offset, 0xEEEEEEEEu);
 }
 
-TEST(Records, EntriesThatFitTheIndex) {
-    struct Case { size_t indexLen; int fit; };
-    for (const Case& c : {Case{0, 0}, Case{15, 0}, Case{16, 0}, Case{31, 0}, Case{32, 1}, Case{47, 1},
-                          Case{48, 2}, Case{kDatIndexLimit, 65535}}) {
-        EXPECT_EQ(DatEntriesThatFit(c.indexLen), c.fit) << c.indexLen;
+// The entry count a header gives, clamped to the records the index holds:
+// none for a count of 0 or less, never a record past the index.
+TEST(Records, EntryCountClampedToTheIndex) {
+    struct Case { uint64_t indexLen; int32_t count; int entries; bool tooLarge; };
+    for (const Case& c : {Case{0, 1, 0, true}, Case{15, 0, 0, false}, Case{16, 1, 0, true}, Case{31, 1, 0, true},
+                          Case{32, 1, 1, false}, Case{47, 2, 1, true}, Case{48, 2, 2, false}, Case{48, -5, 0, false},
+                          Case{kIndexLimit, INT32_MAX, 65535, true}, Case{kIndexLimit, 65535, 65535, false}}) {
+        const ArchiveHeader h{0x41445047, 0, c.count};
+        EXPECT_EQ(TableEntryCount(h, c.indexLen), c.entries) << c.indexLen << " " << c.count;
+        EXPECT_EQ(TableTooLarge(h, c.indexLen), c.tooLarge) << c.indexLen << " " << c.count;
     }
 }
 

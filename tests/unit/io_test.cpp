@@ -73,7 +73,7 @@ TEST(File, ReadMeasuresLengthAndReadsShortAtTheEnd) {
     EXPECT_EQ(std::string(buf, 2), "34");
 }
 
-TEST(File, CreateAndEmptyDropEarlierBytes) {
+TEST(File, CreateAndSetLengthDropEarlierBytes) {
     TempDir tmp;
     const std::string path = tmp.path + "/old";
     testdat::WriteFile(path, testdat::ToBytes("old contents"));
@@ -82,12 +82,12 @@ TEST(File, CreateAndEmptyDropEarlierBytes) {
         File f;
         ASSERT_EQ(f.Create(in.folder, "old"), 0);
         EXPECT_EQ(f.Length(), 0);
-        EXPECT_EQ(f.Write("new", 3), 0);
+        EXPECT_EQ(f.WriteAt(0, "new", 3), 0);
         char buf[4] = {};
         EXPECT_EQ(f.ReadAt(0, buf, 4), 3);  // created files can be read back
-        // Emptied, a file is written from its start again.
-        EXPECT_EQ(f.Empty(), 0);
-        EXPECT_EQ(f.Write("n", 1), 0);
+        // Cut to nothing, a file is written from its start again.
+        EXPECT_EQ(f.SetLength(0), 0);
+        EXPECT_EQ(f.WriteAt(0, "n", 1), 0);
     }
     EXPECT_EQ(testdat::ToString(testdat::ReadFile(path)), "n");
 }

@@ -1,6 +1,6 @@
 // The listing: an error line always starts a line of its own, whatever state
 // the entry's line is in, and every error line and inflate code counts as a
-// failure.
+// failure of the run.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "unpack/listing.h"
+#include "listing/entry_lines.h"
+#include "listing/pack_lines.h"
+#include "walk/run.h"
 
 namespace {
 
-EntryRecord Record(const char* prefix, const char* name, uint32_t size) {
-    EntryRecord r;
+ListedEntry Record(const char* prefix, const char* name, uint32_t size) {
+    ListedEntry r;
     r.archivePath = "a.dat";
     r.number = 3;
     r.prefix = prefix;
@@ -23,15 +25,42 @@ EntryRecord Record(const char* prefix, const char* name, uint32_t size) {
     return r;
 }
 
+// The printers of one listing, each with the run that reports failures to
+// it.
+struct Printers {
+    Printers(std::FILE* f, ListingStyle style)
+        : out(f), lines(out, style), index(out, style), pack(out, style), run(&lines), listed(&index), packed(&pack) {}
+
+    uint64_t Failures() const { return run.Failures() + listed.Failures() + packed.Failures(); }
+
+    ListingOutput out;
+    ExtractionLines lines;
+    IndexLines index;
+    PackLines pack;
+    RunState run, listed, packed;
+};
+
+FailureReport Code(int code, const std::string& path) {
+    FailureReport report{Failure::kInflateCode, path};
+    report.code = code;
+    return report;
+}
+
+FailureReport Bad(const ListedEntry& entry) {
+    FailureReport report{Failure::kBadEntry, entry.archivePath};
+    report.entry = &entry;
+    return report;
+}
+
 // What a sequence of events prints, and how many failures it counts.
-std::string Printed(const std::function<void(Listing&)>& events, uint64_t* failures,
-                    Listing::Style style = Listing::Style::kText) {
+std::string Printed(const std::function<void(Printers&)>& events, uint64_t* failures,
+                    ListingStyle style = ListingStyle::kText) {
     std::FILE* f = std::tmpfile();
     if (f == nullptr) return "no temporary file";
     {
-        Listing listing(f, style);
-        events(listing);
-        *failures = listing.Failures();
+        Printers p(f, style);
+        events(p);
+        *failures = p.Failures();
     }
     std::string out(static_cast<size_t>(std::ftell(f)), '\0');
     std::rewind(f);
@@ -43,61 +72,60 @@ std::string Printed(const std::function<void(Listing&)>& events, uint64_t* failu
 TEST(Listing, LinesAndFailures) {
     struct Case {
         const char* what;
-        std::function<void(Listing&)> events;
+        std::function<void(Printers&)> events;
         const char* printed;
         uint64_t failures;
     };
     const std::vector<Case> cases = {
-        {"stored", [](Listing& l) { EntryRecord r = Record("ui/", "a.bin", 5); l.BeginEntry(r), l.EndEntry(), l.EntryDone(); },
+        {"stored", [](Printers& p) { ListedEntry r = Record("ui/", "a.bin", 5); p.lines.Begin(r), p.lines.EndLine(), p.lines.Done(); },
          "ui/a.bin 5 bytes\n", 0},
         {"gzip",
-         [](Listing& l) { EntryRecord r = Record("", "b", 30); l.BeginEntry(r), l.Expanded(4294967296), l.EndEntry(), l.EntryDone(); },
+         [](Printers& p) { ListedEntry r = Record("", "b", 30); p.lines.Begin(r), p.lines.Expanded(4294967296), p.lines.EndLine(), p.lines.Done(); },
          "b 30 bytes to 4294967296 bytes\n", 0},
         {"error in an open line",
-         [](Listing& l) { EntryRecord r = Record("", "c", 1); l.BeginEntry(r), l.Error(Failure::kCannotCreate, "o/c"), l.EntryDone(); },
+         [](Printers& p) { ListedEntry r = Record("", "c", 1); p.lines.Begin(r), p.run.Fail(Failure::kCannotCreate, "o/c"), p.lines.Done(); },
          "c 1 bytes\nerror : cannot create o/c\n", 1},
         {"error after the line ended",
-         [](Listing& l) {
-             EntryRecord r = Record("", "g", 9);
-             l.BeginEntry(r), l.Expanded(3), l.EndEntry(), l.Error(Failure::kBadGzipChecksum, "o/g"), l.EntryDone();
+         [](Printers& p) {
+             ListedEntry r = Record("", "g", 9);
+             p.lines.Begin(r), p.lines.Expanded(3), p.lines.EndLine(), p.run.Fail(Failure::kBadGzipChecksum, "o/g"), p.lines.Done();
          },
          "g 9 bytes to 3 bytes\nerror : bad gzip checksum o/g\n", 1},
         {"inflate code, then the size on the next line",
-         [](Listing& l) {
-             EntryRecord r = Record("", "z", 7);
-             l.BeginEntry(r), l.InflateCode(-3), l.Expanded(2), l.EndEntry(), l.EntryDone();
+         [](Printers& p) {
+             ListedEntry r = Record("", "z", 7);
+             p.lines.Begin(r), p.run.Fail(Code(-3, "o/z")), p.lines.Expanded(2), p.lines.EndLine(), p.lines.Done();
          },
          "z 7 bytes-3\n to 2 bytes\n", 1},
         {"inflate code, then an error",
-         [](Listing& l) {
-             EntryRecord r = Record("", "z", 7);
-             l.BeginEntry(r), l.InflateCode(-5), l.Error(Failure::kCannotWrite, "o/z"), l.EntryDone();
+         [](Printers& p) {
+             ListedEntry r = Record("", "z", 7);
+             p.lines.Begin(r), p.run.Fail(Code(-5, "o/z")), p.run.Fail(Failure::kCannotWrite, "o/z"), p.lines.Done();
          },
          "z 7 bytes-5\nerror : cannot write o/z\n", 2},
         {"errors with no entry",
-         [](Listing& l) { EntryRecord r = Record("", "", 0); l.Error(Failure::kUnknownFormat, "a.dat"), l.BadEntry(r); },
+         [](Printers& p) { ListedEntry r = Record("", "", 0); p.run.Fail(Failure::kUnknownFormat, "a.dat"), p.run.Fail(Bad(r)); },
          "error : unknown format a.dat\nerror : bad entry 3 in a.dat\n", 2},
         {"listed entries",
-         [](Listing& l) {
-             EntryRecord s = Record("d/", "a b.bin", 5), g = Record("", "g", 40), o = Record("", "o", 9);
-             s.kind = EntryRecord::Kind::kStored, s.content = EntryRecord::Content::kData;
-             g.kind = EntryRecord::Kind::kGzip, g.content = EntryRecord::Content::kArchive, g.expanded = 4096;
-             l.ListEntry(s), l.EntryDone(), l.ListEntry(g), l.EntryDone(), l.ListEntry(o);
-             l.Error(Failure::kEntryOutOfRange, "a.dat"), l.EntryDone();
+         [](Printers& p) {
+             ListedEntry s = Record("d/", "a b.bin", 5), g = Record("", "g", 40), o = Record("", "o", 9);
+             s.kind = EntryKind::kStored, s.content = Content::kData;
+             g.kind = EntryKind::kGzip, g.content = Content::kArchive, g.expanded = 4096;
+             p.index.Line(s), p.index.Done(), p.index.Line(g), p.index.Done(), p.index.Line(o);
+             p.listed.Fail(Failure::kEntryOutOfRange, "a.dat"), p.index.Done();
          },
          "           5            - stored data    d/a b.bin\n"
          "          40         4096 gzip   archive g\n"
          "           9            ? ?      ?       o\nerror : entry out of range a.dat\n",
          1},
         {"packed: a line once the fate is known, a nested archive's after its entries', failures after it",
-         [](Listing& l) {
-             l.StartPacking();
-             EntryRecord n = Record("", "n.dat", 50), a = Record("n/", "a", 3), b = Record("n/", "b", 7), bad = Record("", "", 0);
-             l.BeginEntry(n), l.Error(Failure::kBadGzipChecksum, "o/n.dat"), l.EntryDone();
-             l.BeginEntry(a), l.InflateCode(-3), a.fate = EntryRecord::Fate::kReplaced, a.newSize = 4, l.EntryPacked();
-             l.BeginEntry(b), l.Error(Failure::kMissing, "o/n/b"), b.fate = EntryRecord::Fate::kMissing, l.EntryPacked();
-             l.BadEntry(bad);
-             n.fate = EntryRecord::Fate::kKept, l.EntryPacked(), l.Unused("o/x"), l.PackSummary();
+         [](Printers& p) {
+             ListedEntry n = Record("", "n.dat", 50), a = Record("n/", "a", 3), b = Record("n/", "b", 7), bad = Record("", "", 0);
+             p.pack.Open(n), p.packed.Fail(Failure::kBadGzipChecksum, "o/n.dat");
+             p.pack.Open(a), p.packed.Fail(Code(-3, "o/n/a")), p.pack.Decided(PackFate::kReplaced, 4);
+             p.pack.Open(b), p.packed.Fail(Failure::kMissing, "o/n/b"), p.pack.Decided(PackFate::kMissing, 7);
+             p.packed.Fail(Bad(bad));
+             p.pack.Decided(PackFate::kKept, 50), p.pack.Unused("o/x"), p.pack.Summary();
          },
          "n/a 3 bytes replaced by 4 bytes\n-3\nerror : missing o/n/b\nerror : bad entry 3 in a.dat\n"
          "n.dat 50 bytes kept\nerror : bad gzip checksum o/n.dat\nunused o/x\n4 entries: 2 kept, 1 replaced, 1 missing\n",
@@ -115,16 +143,16 @@ TEST(Listing, LinesAndFailures) {
 TEST(Listing, JsonObjectsAndEscapes) {
     uint64_t failures = 0;
     const std::string printed = Printed(
-        [](Listing& l) {
-            EntryRecord r = Record("", "\x95\x5C.bin", 4);
+        [](Printers& p) {
+            ListedEntry r = Record("", "\x95\x5C.bin", 4);
             r.nameBytes = "\x95\x5C.bin";
-            r.kind = EntryRecord::Kind::kStored;
+            r.kind = EntryKind::kStored;
             r.output = "o/\x95\x5C.bin";
-            l.BeginEntry(r), l.Error(Failure::kCannotCreate, r.output), l.EntryDone();
-            EntryRecord u = Record("", "\xE8\xA1\xA8", 0);
-            l.BeginEntry(u), l.EndEntry(), l.EntryDone();
+            p.lines.Begin(r), p.run.Fail(Failure::kCannotCreate, r.output), p.lines.Done();
+            ListedEntry u = Record("", "\xE8\xA1\xA8", 0);
+            p.lines.Begin(u), p.lines.EndLine(), p.lines.Done();
         },
-        &failures, Listing::Style::kJson);
+        &failures, ListingStyle::kJson);
     EXPECT_EQ(printed,
               "{\"path\":\"\\u0095\\\\.bin\",\"archive\":\"a.dat\",\"entry\":3,\"offset\":0,\"size\":4,\"kind\":\"stored\","
               "\"content\":null,\"expanded\":null,\"output\":\"o/\\u0095\\\\.bin\",\"name_hex\":\"955c2e62696e\"}\n"

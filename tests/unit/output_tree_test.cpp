@@ -16,8 +16,8 @@
 
 #include "dat_writer.h"
 #include "tool_runner.h"
-#include "unpack/output_tree.h"
-#include "unpack/run.h"
+#include "tree/output_tree.h"
+#include "walk/run.h"
 
 namespace {
 
