@@ -67,6 +67,20 @@ int Walker::Walk(const std::string& path) {
         state_.Fail(why, path, why == Failure::kCannotOpen ? errno : 0);
         return -1;
     }
+    return WalkGiven(archive, path);
+}
+
+int Walker::WalkFile(const File& file, const std::string& path) {
+    Archive archive;
+    Failure why;
+    if (archive.OpenWithin(file, 0, static_cast<uint64_t>(file.Length()), &why) != 0) {
+        state_.Fail(why, path);
+        return -1;
+    }
+    return WalkGiven(archive, path);
+}
+
+int Walker::WalkGiven(Archive& archive, const std::string& path) {
     // The output budget follows from the size of the archive given.
     state_.topArchive = path;
     const RunLimits& limits = options_.limits;

@@ -26,7 +26,14 @@ public:
     // opened (reported).
     int Walk(const std::string& path);
 
+    // Walks the archive that is all of file (open), printed as path.
+    // Returns as Walk.
+    int WalkFile(const File& file, const std::string& path);
+
 private:
+    // Walks the archive given, opened; its size sets the output budget.
+    int WalkGiven(Archive& archive, const std::string& path);
+
     // Walks the archive whose bytes archive holds (opened), under prefix.
     // Returns 0, or -1 when it repeats an archive it lies in (reported).
     int WalkArchive(Archive& archive, const std::string& path, const std::string& prefix, const ArchiveScope* outer,
