@@ -70,10 +70,10 @@ int Walker::Walk(const std::string& path) {
     return WalkGiven(archive, path);
 }
 
-int Walker::WalkFile(const File& file, const std::string& path) {
+int Walker::WalkFile(const File& file, uint64_t length, const std::string& path) {
     Archive archive;
     Failure why;
-    if (archive.OpenWithin(file, 0, static_cast<uint64_t>(file.Length()), &why) != 0) {
+    if (archive.OpenWithin(file, 0, length, &why) != 0) {
         state_.Fail(why, path);
         return -1;
     }

@@ -26,9 +26,9 @@ public:
     // opened (reported).
     int Walk(const std::string& path);
 
-    // Walks the archive that is all of file (open), printed as path.
-    // Returns as Walk.
-    int WalkFile(const File& file, const std::string& path);
+    // Walks the archive that is the first length bytes of file (open),
+    // printed as path.  Returns as Walk.
+    int WalkFile(const File& file, uint64_t length, const std::string& path);
 
 private:
     // Walks the archive given, opened; its size sets the output budget.
