@@ -54,28 +54,10 @@ protected:
     std::string dir_;
 };
 
-// An archive of these entries.
-inline Archive Of(std::vector<Entry> entries) {
-    Archive a;
-    a.entries = std::move(entries);
-    return a;
-}
-
 // A number as the listing prints it.
 template <typename Integer>
 std::string N(Integer n) {
     return std::to_string(n);
-}
-
-// Bytes that look like nothing in particular (no signature at the start).
-inline Bytes Noise(size_t n, uint32_t seed) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        b[i] = static_cast<uint8_t>(seed >> 16);
-    }
-    if (n > 0) b[0] = 'R';
-    return b;
 }
 
 }  // namespace clitest

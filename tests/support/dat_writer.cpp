@@ -13,9 +13,20 @@ Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 std::string ToString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 void PutLE32(Bytes& b, size_t pos, uint32_t v) {
     if (b.size() < pos + 4) b.resize(pos + 4);
     for (size_t k = 0; k < 4; ++k) b[pos + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+
+uint32_t LE32At(const Bytes& b, size_t pos) {
+    uint32_t v = 0;
+    for (size_t k = 0; k < 4; ++k) v |= static_cast<uint32_t>(b.at(pos + k)) << (8 * k);
+    return v;
 }
 
 Entry Named(const std::string& name, const Bytes& data) {
@@ -82,6 +93,22 @@ Bytes Archive::Build() const {
 
 void Archive::Write(const std::string& path) const { WriteFile(path, Build()); }
 
+Archive Of(std::vector<Entry> entries) {
+    Archive a;
+    a.entries = std::move(entries);
+    return a;
+}
+
+Bytes Noise(size_t n, uint32_t seed) {
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        b[i] = static_cast<uint8_t>(seed >> 16);
+    }
+    if (n > 0) b[0] = 'R';
+    return b;
+}
+
 Bytes Deflate(const Bytes& data, bool finish, int level) {
     z_stream z{};
     if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
@@ -133,6 +160,82 @@ Bytes Gzip(const Bytes& data, const GzipOptions& options) {
     PutLE32(trailer, 4, static_cast<uint32_t>(data.size()));
     out.insert(out.end(), trailer.begin(), trailer.end());
     return out;
+}
+
+Bytes PlainGzipHeader() { return {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3}; }
+
+Bytes ZerosGzip(size_t mib) {
+    const Bytes block = Deflate(Bytes(1 << 20, 0), false);
+    Bytes g = PlainGzipHeader();
+    for (size_t i = 0; i < mib; ++i) g.insert(g.end(), block.begin(), block.end());
+    const Bytes finalStoredBlock = {0x01, 0x00, 0x00, 0xFF, 0xFF};
+    g = Cat(g, finalStoredBlock);
+    g.resize(g.size() + 8, 0);
+    return g;
+}
+
+size_t GzipHeaderLength(const Bytes& m, size_t at) {
+    const int flags = m.at(at + 3);
+    size_t p = at + 10;
+    if (flags & 0x04) p += 2 + m.at(p) + (size_t{m.at(p + 1)} << 8);
+    for (int field : {0x08, 0x10})
+        if (flags & field)
+            while (m.at(p++) != 0) {
+            }
+    if (flags & 0x02) p += 2;
+    return p - at;
+}
+
+Bytes Gunzip(const Bytes& member) {
+    z_stream z{};
+    if (inflateInit2(&z, 16 + 15) != Z_OK) throw std::runtime_error("inflateInit2");
+    z.next_in = const_cast<Bytef*>(member.data());
+    z.avail_in = static_cast<uInt>(member.size());
+    Bytes out;
+    int ret = Z_OK;
+    while (ret == Z_OK) {
+        uint8_t piece[65536];
+        z.next_out = piece;
+        z.avail_out = sizeof piece;
+        ret = inflate(&z, Z_NO_FLUSH);
+        out.insert(out.end(), piece, piece + (sizeof piece - z.avail_out));
+    }
+    const bool whole = ret == Z_STREAM_END && z.avail_in == 0;
+    inflateEnd(&z);
+    if (!whole) throw std::runtime_error("broken gzip member");
+    return out;
+}
+
+std::string RebuiltLayoutFault(const Bytes& original, const Bytes& rebuilt, const std::vector<Replaced>& replaced) {
+    if (rebuilt.size() < original.size()) return "shorter than the original";
+    std::vector<bool> mayChange(rebuilt.size(), false);
+    for (size_t k = 4; k < 8; ++k) mayChange[k] = true;
+    size_t alignment = 2048;
+    for (size_t i = 0; i < LE32At(original, 12); ++i)
+        while (LE32At(original, 16 + 16 * i) % alignment != 0) alignment /= 2;
+    for (const Replaced& r : replaced) {
+        const std::string entry = "entry " + std::to_string(r.entry + 1) + ": ";
+        const size_t record = 16 + 16 * r.entry;
+        const size_t oldOffset = LE32At(original, record), oldEnd = oldOffset + LE32At(original, record + 8);
+        const size_t offset = LE32At(rebuilt, record), end = offset + LE32At(rebuilt, record + 8);
+        for (size_t k = 0; k < 4; ++k) mayChange[record + k] = mayChange[record + 8 + k] = true;
+        if (end > rebuilt.size()) return entry + "data past the end";
+        if (offset == oldOffset) {
+            if (end > oldEnd) return entry + "grown in its old place";
+            for (size_t k = end; k < oldEnd; ++k)
+                if (rebuilt[k] != 0) return entry + "old bytes left after its new data";
+        } else {
+            if (offset < original.size()) return entry + "moved inside the original";
+            if (offset % alignment != 0) return entry + "appended off the alignment of " + std::to_string(alignment);
+        }
+        for (size_t k = offset; k < std::max(end, offset == oldOffset ? oldEnd : end); ++k) mayChange[k] = true;
+        const size_t header = r.gzip ? GzipHeaderLength(original, oldOffset) : 0;
+        for (size_t k = 0; k < header; ++k)
+            if (rebuilt.at(offset + k) != original[oldOffset + k]) return entry + "gzip header changed";
+    }
+    for (size_t k = 0; k < rebuilt.size(); ++k)
+        if (!mayChange[k] && rebuilt[k] != (k < original.size() ? original[k] : 0)) return "byte " + std::to_string(k) + " changed";
+    return "";
 }
 
 uint64_t StreamGzip(uint64_t size, const std::string& fname, int level, const std::function<Bytes(size_t)>& next,

@@ -1,5 +1,6 @@
 // A test-only writer of "GPDA" archives and gzip members, able to set any
-// field to any value, wrong ones included.
+// field to any value, wrong ones included; and the readers that check what
+// the tool wrote.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,9 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes ToBytes(const std::string& s);
 std::string ToString(const Bytes& b);
+Bytes Cat(Bytes a, const Bytes& b);
 void PutLE32(Bytes& b, size_t pos, uint32_t v);
+uint32_t LE32At(const Bytes& b, size_t pos);
 
 struct Entry {
     std::string name;      // the name record's text
@@ -49,6 +52,12 @@ struct Archive {
     void Write(const std::string& path) const;
 };
 
+// An archive of these entries.
+Archive Of(std::vector<Entry> entries);
+
+// Bytes that look like nothing in particular (no signature at the start).
+Bytes Noise(size_t n, uint32_t seed);
+
 struct GzipOptions {
     std::optional<std::string> fname;
     std::optional<Bytes> extra;
@@ -65,6 +74,37 @@ Bytes Deflate(const Bytes& data, bool finish = true, int level = 6);
 
 // A gzip member holding data, with a proper trailer.
 Bytes Gzip(const Bytes& data, const GzipOptions& options = {});
+
+// The 10 bytes of a gzip header without optional fields.
+Bytes PlainGzipHeader();
+
+// A gzip member of `mib` MiB of zero bytes, built from one compressed
+// mebibyte repeated: cheap to make however large it expands.  Its trailer
+// is zeros (never filled in: nothing to check).
+Bytes ZerosGzip(size_t mib);
+
+// The length of the gzip header at `at` of bytes (well formed).
+size_t GzipHeaderLength(const Bytes& bytes, size_t at);
+
+// The data of a gzip member, its trailer checked; throws when it is broken.
+Bytes Gunzip(const Bytes& member);
+
+// An entry whose data a rebuilt archive replaced (from 0), and whether
+// they are a gzip member.
+struct Replaced {
+    size_t entry;
+    bool gzip;
+};
+
+// What breaks the rules of rebuilding in rebuilt, the archive original
+// packed again with the entries `replaced` given new data, or "" when
+// nothing does: every other entry keeps its record; a replaced one gets its
+// data in its old place (zeros after them up to its old end) or after the
+// original's end at its alignment (the greatest power of two up to 2048
+// that all its offsets are multiples of), a gzip member behind its old
+// header; bytes past the original's end outside new data are zeros; no
+// other byte changes but the size field.
+std::string RebuiltLayoutFault(const Bytes& original, const Bytes& rebuilt, const std::vector<Replaced>& replaced);
 
 // Streams a gzip member of `size` data bytes without holding it in memory:
 // a header carrying `fname`, the data deflated at `level`, a proper
