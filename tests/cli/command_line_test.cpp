@@ -9,11 +9,7 @@ const char kUsage[] = "ravelkit [-sgrtlj] <dat file> [dest dir]\nravelkit -p[srj
 
 // An archive holding an archive, so that recursion shows in the tree.
 Archive Nesting() {
-    Archive inner;
-    inner.entries.push_back(Named("b.txt", "bb"));
-    Archive outer;
-    outer.entries.push_back(Named("inner.dat", inner.Build()));  // 43 bytes
-    return outer;
+    return Of({Named("inner.dat", Of({Named("b.txt", "bb")}).Build())});  // 43 bytes
 }
 
 const TreeMap kRecursed = {{"inner/", ""}, {"inner/b.txt", "bb"}};
@@ -78,15 +74,10 @@ TEST_F(CommandLine, AnSAnywhereInTheOptionTurnsRecursionOff) {
                           Case{"-rs", false}}) {
         std::vector<std::string> args = {ToolPath(Path("x.dat")), ToolPath(Path("out"))};
         if (!c.option.empty()) args.insert(args.begin(), c.option);
-        RunResult r = RunTool(args);
-        EXPECT_EQ(r.status, 0) << c.option;
-        if (c.recurse) {
-            EXPECT_EQ(r.out, Lines(kRecursedOut)) << c.option;
-            EXPECT_EQ(Out(), kRecursed) << c.option;
-        } else {
-            EXPECT_EQ(r.out, Lines("inner.dat 43 bytes\n")) << c.option;
-            EXPECT_EQ(Out(), (TreeMap{{"inner.dat", ToString(inner)}})) << c.option;
-        }
+        const RunResult r = RunTool(args);
+        EXPECT_TRUE(c.recurse ? Gave(r, 0, kRecursedOut, kRecursed)
+                              : Gave(r, 0, "inner.dat 43 bytes\n", {{"inner.dat", ToString(inner)}}))
+            << c.option;
         RemoveTree(Path("out"));
     }
 }
@@ -134,10 +125,7 @@ TEST_F(CommandLine, RelativePathsResolveAgainstTheBaseFolder) {
 // The destination gets one separator unless it ends in one; the unsafe
 // entry's error line shows the joined path exactly.
 TEST_F(CommandLine, DestinationGetsOneSeparator) {
-    Archive a;
-    a.entries.push_back(Named("a.bin", "A"));
-    a.entries.push_back(Named("../x", "X"));
-    a.Write(Path("x.dat"));
+    Of({Named("a.bin", "A"), Named("../x", "X")}).Write(Path("x.dat"));
     struct Case { std::string dest; std::string folder; std::string joined; };
     std::vector<Case> cases = {
         {"out", "out", "out/"},
@@ -150,11 +138,10 @@ TEST_F(CommandLine, DestinationGetsOneSeparator) {
     // after a byte that would be a code page 932 lead byte.
     if (!WindowsTool()) cases.push_back({"\x95\x5C", "\x95", "\x95/"});
     for (const Case& c : cases) {
-        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path(c.dest))});
-        EXPECT_EQ(r.status, 1) << c.dest;
-        EXPECT_EQ(r.out, Lines("a.bin 1 bytes\n../x 1 bytes\nerror : unsafe path " +
-                               Printed(Path(c.joined + "../x")) + "\n")) << c.dest;
-        EXPECT_EQ(Tree(Path(c.folder)), (TreeMap{{"a.bin", "A"}})) << c.dest;
+        EXPECT_TRUE(Gave(Run("", "x.dat", c.dest), 1,
+                         "a.bin 1 bytes\n../x 1 bytes\nerror : unsafe path " + Printed(Path(c.joined + "../x")) + "\n",
+                         {{"a.bin", "A"}}, c.folder))
+            << c.dest;
         RemoveTree(Path(c.folder));
     }
     EXPECT_FALSE(Exists("x"));
@@ -162,17 +149,12 @@ TEST_F(CommandLine, DestinationGetsOneSeparator) {
 
 // A failure anywhere, a nested archive included, makes the status 1.
 TEST_F(CommandLine, FailureInANestedArchiveFailsTheRun) {
-    Archive inner;
-    inner.entries.push_back(Named("b.txt", "bb"));
+    Archive inner = Of({Named("b.txt", "bb")});
     inner.entries[0].size = 3;
-    Archive outer;
-    outer.entries.push_back(Named("inner.dat", inner.Build()));
-    outer.entries.push_back(Named("c.txt", "c"));
-    RunResult r = Unpack(outer);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("inner.dat 43 bytes\ninner/b.txt 3 bytes\nerror : entry out of range " +
-                           Printed(Path("out/inner.dat")) + "\nc.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"inner.dat", ToString(inner.Build())}, {"c.txt", "c"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("inner.dat", inner.Build()), Named("c.txt", "c")})), 1,
+                     "inner.dat 43 bytes\ninner/b.txt 3 bytes\nerror : entry out of range " +
+                         Printed(Path("out/inner.dat")) + "\nc.txt 1 bytes\n",
+                     {{"inner.dat", ToString(inner.Build())}, {"c.txt", "c"}}));
 }
 
 }  // namespace

@@ -57,28 +57,17 @@ TEST_F(GimCli, RenamesImagesToGim) {
     };
     for (const Case& c : cases) {
         if (c.posixOnly && WindowsTool()) continue;
-        SCOPED_TRACE(c.out);
         RemoveTree(Path(c.dest));
-        Archive a;
-        a.entries = c.entries;
-        a.Write(Path("x.dat"));
-        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path(c.dest))});
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Lines(c.out));
-        EXPECT_EQ(Tree(Path(c.dest)), c.tree);
+        Of(c.entries).Write(Path("x.dat"));
+        EXPECT_TRUE(Gave(Run("", "x.dat", c.dest), 0, c.out, c.tree, c.dest)) << c.out;
     }
 }
 
 TEST_F(GimCli, NeverReplacesTheOpenArchive) {
-    Archive a;
-    a.entries.push_back(Named("tex.bin", kGim));
-    const Bytes archive = a.Build();
+    const Bytes archive = Of({Named("tex.bin", kGim)}).Build();
     std::filesystem::create_directories(Path("out"));
-    a.Write(Path("out/tex.gim"));
-    RunResult r = RunTool({ToolPath(Path("out/tex.gim")), ToolPath(Path("out"))});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("tex.bin 11 bytes\n"));
-    EXPECT_EQ(Tree(Path("out")), (TreeMap{{"tex.bin", kGim}, {"tex.gim", ToString(archive)}}));
+    WriteFile(Path("out/tex.gim"), archive);
+    EXPECT_TRUE(Gave(Run("", "out/tex.gim"), 0, "tex.bin 11 bytes\n", {{"tex.bin", kGim}, {"tex.gim", ToString(archive)}}));
 }
 
 // A 3x5 RGBA image whose pixels are p(x, y), and its GIM file.
@@ -117,13 +106,13 @@ TEST_F(GimCli, ImagesBecomePngBesideThem) {
     broken.resize(broken.size() - 30);
     const Bytes inner = Of({Named("in.bin", nestedImage)}).Build();
     const Bytes gz = Gzip(packed);
-    Archive x = Of({Named("t/tex_03.dat", stored), Named("p.bin.gz", gz), Named("n.dat", inner), Named("bad.bin", broken),
-                    Named("t/tex_03.png", "the archive's own")});
-    x.Write(Path("x.dat"));
+    Of({Named("t/tex_03.dat", stored), Named("p.bin.gz", gz), Named("n.dat", inner), Named("bad.bin", broken),
+        Named("t/tex_03.png", "the archive's own")})
+        .Write(Path("x.dat"));
     const TreeMap before = Tree(dir_);
-    RunResult test = RunTool({"-tg", ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    RunResult test = Run("tg");
     EXPECT_EQ(Tree(dir_), before);
-    RunResult r = RunTool({"-g", ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    RunResult r = Run("g");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, Lines("t/tex_03.dat " + N(stored.size()) + " bytes\np.bin.gz " + N(gz.size()) + " bytes to " +
                            N(packed.size()) + " bytes\nn.dat " + N(inner.size()) + " bytes\nn/in.bin " +
@@ -141,7 +130,7 @@ TEST_F(GimCli, ImagesBecomePngBesideThem) {
     EXPECT_EQ(out.count("bad.gim.png"), 0u);
     EXPECT_EQ(out.count("n.dat"), 0u);  // unpacked without a failure, so removed
     // JSON names the PNG of a converted entry.
-    RunResult j = RunTool({"-gj", ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    RunResult j = Run("gj");
     EXPECT_NE(j.out.find("tex_03.gim.png\"}"), std::string::npos) << j.out;
 }
 

@@ -4,22 +4,12 @@
 #include <zlib.h>
 
 #include <random>
-#include <stdexcept>
 
 #include "cli_fixture.h"
 
 using namespace clitest;
 
 namespace {
-
-const Bytes kPlainHeader = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
-
-Bytes Random(size_t n, unsigned seed = 1) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (uint8_t& c : b) c = static_cast<uint8_t>(rng());
-    return b;
-}
 
 // Compressible data that still never repeats exactly.
 Bytes Text(size_t n) {
@@ -28,12 +18,6 @@ Bytes Text(size_t n) {
     for (uint8_t& c : b) c = static_cast<uint8_t>("abcdefgh \n"[rng() % 10]);
     return b;
 }
-
-Bytes Cat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 
 class GzipCli : public CliTest {};
 
@@ -55,15 +39,10 @@ TEST_F(GzipCli, HeaderFileNameNamesTheOutput) {
         {GzipOptions{}, "keep.bin.gz", "keep.bin"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.written);
-        RemoveTree(Path("out"));
         const Bytes member = Gzip(data, c.options);
-        Archive a;
-        a.entries.push_back(Named(c.stored, member));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Lines(c.stored + " " + N(member.size()) + " bytes to 5000 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{c.written, ToString(data)}}));
+        EXPECT_TRUE(Gave(Unpack(Of({Named(c.stored, member)})), 0, c.stored + " " + N(member.size()) + " bytes to 5000 bytes\n",
+                         {{c.written, ToString(data)}}))
+            << c.written;
     }
 }
 
@@ -77,31 +56,20 @@ TEST_F(GzipCli, UnusableHeaderFileNames) {
         {"/abs", "unsafe path " + Printed(Path("out//abs"))},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fname);
-        RemoveTree(Path("out"));
         GzipOptions o;
         o.fname = c.fname;
         const Bytes member = Gzip(ToBytes("data"), o);
-        Archive a;
-        a.entries.push_back(Named("x", member));
-        a.entries.push_back(Named("next.txt", "ok"));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : " + c.error + "\nnext.txt 2 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"next.txt", "ok"}}));
+        EXPECT_TRUE(Gave(Unpack(Of({Named("x", member), Named("next.txt", "ok")})), 1,
+                         "x " + N(member.size()) + " bytes\nerror : " + c.error + "\nnext.txt 2 bytes\n", {{"next.txt", "ok"}}))
+            << c.fname;
         EXPECT_FALSE(Exists("evil"));
     }
 }
 
 TEST_F(GzipCli, MemberEndingAfterItsHeaderGivesEmptyFile) {
     Bytes named = {0x1F, 0x8B, 8, 0x08 | 0x02, 0, 0, 0, 0, 0, 3, 'e', '.', 't', 'x', 't', 0, 0x12, 0x34};
-    Archive a;
-    a.entries.push_back(Named("plain", kPlainHeader));
-    a.entries.push_back(Named("n", named));
-    RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("plain 10 bytes to 0 bytes\nn 18 bytes to 0 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"plain", ""}, {"e.txt", ""}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("plain", PlainGzipHeader()), Named("n", named)})), 0,
+                     "plain 10 bytes to 0 bytes\nn 18 bytes to 0 bytes\n", {{"plain", ""}, {"e.txt", ""}}));
 }
 
 TEST_F(GzipCli, OnlyTheFirstDeflateStreamIsExpanded) {
@@ -109,12 +77,8 @@ TEST_F(GzipCli, OnlyTheFirstDeflateStreamIsExpanded) {
     first.fname = "first.txt";
     second.fname = "second.txt";
     const Bytes member = Cat(Gzip(ToBytes("one"), first), Gzip(ToBytes("two"), second));
-    Archive a;
-    a.entries.push_back(Named("x", member));
-    RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes to 3 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"first.txt", "one"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("x", member)})), 0, "x " + N(member.size()) + " bytes to 3 bytes\n",
+                     {{"first.txt", "one"}}));
 }
 
 // Sizes at and around the edges of the output window and of common chunk
@@ -131,22 +95,17 @@ TEST_F(GzipCli, ExpandedSizesAroundWindowEdges) {
         {524288, 6, false}, {262144, 0, false}, {262145, 0, true},   {1000003, 6, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(N(c.size) + " level " + N(c.level) + (c.random ? " random" : ""));
-        RemoveTree(Path("out"));
-        const Bytes data = c.random ? Random(c.size) : Text(c.size);
+        const Bytes data = c.random ? Noise(c.size, 1) : Text(c.size);
         GzipOptions o;
         o.level = c.level;
         const Bytes member = Gzip(data, o);
         // The same member without its trailer: the deflate data ends the entry.
         const Bytes bare(member.begin(), member.end() - 8);
-        Archive a;
-        a.entries.push_back(Named("d.bin", member));
-        a.entries.push_back(Named("t.bin", bare));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Lines("d.bin " + N(member.size()) + " bytes to " + N(c.size) + " bytes\nt.bin " +
-                               N(bare.size()) + " bytes to " + N(c.size) + " bytes\n"));
-        EXPECT_TRUE(Out() == (TreeMap{{"d.bin", ToString(data)}, {"t.bin", ToString(data)}}));
+        EXPECT_TRUE(Gave(Unpack(Of({Named("d.bin", member), Named("t.bin", bare)})), 0,
+                         "d.bin " + N(member.size()) + " bytes to " + N(c.size) + " bytes\nt.bin " + N(bare.size()) +
+                             " bytes to " + N(c.size) + " bytes\n",
+                         {{"d.bin", ToString(data)}, {"t.bin", ToString(data)}}))
+            << c.size << " level " << c.level << (c.random ? " random" : "");
     }
 }
 
@@ -155,12 +114,8 @@ TEST_F(GzipCli, LargeMemberWithFileName) {
     GzipOptions o;
     o.fname = "big.bin";
     const Bytes member = Gzip(data, o);
-    Archive a;
-    a.entries.push_back(Named("x", member));
-    RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes to 5242880 bytes\n"));
-    EXPECT_TRUE(Out() == (TreeMap{{"big.bin", ToString(data)}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("x", member)})), 0, "x " + N(member.size()) + " bytes to 5242880 bytes\n",
+                     {{"big.bin", ToString(data)}}));
 }
 
 // Inflate errors: the code, then every byte inflated before it.
@@ -174,31 +129,24 @@ TEST_F(GzipCli, InflateErrorsKeepWhatWasInflated) {
     const Case cases[] = {{0, false}, {1000, false}, {300000, false},
                           {1000, true}, {300000, true}, {600000, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(N(c.good) + (c.truncated ? " truncated" : " corrupt"));
-        RemoveTree(Path("out"));
         const Bytes data = Text(c.good);
-        Bytes member = Cat(kPlainHeader, Deflate(data, false));
+        Bytes member = Cat(PlainGzipHeader(), Deflate(data, false));
         if (!c.truncated) member = Cat(member, garbage);
-        Archive a;
-        a.entries.push_back(Named("x", member));
-        a.entries.push_back(Named("next.txt", "ok"));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes" + (c.truncated ? "-5" : "-3") + "\n to " +
-                               N(c.good) + " bytes\nnext.txt 2 bytes\n"));
-        EXPECT_TRUE(Out() == (TreeMap{{"x", ToString(data)}, {"next.txt", "ok"}}));
+        EXPECT_TRUE(Gave(Unpack(Of({Named("x", member), Named("next.txt", "ok")})), 1,
+                         "x " + N(member.size()) + " bytes" + (c.truncated ? "-5" : "-3") + "\n to " + N(c.good) +
+                             " bytes\nnext.txt 2 bytes\n",
+                         {{"x", ToString(data)}, {"next.txt", "ok"}}))
+            << c.good << (c.truncated ? " truncated" : " corrupt");
     }
 }
 
 TEST_F(GzipCli, MemberCutMidStreamKeepsAPrefix) {
-    const Bytes data = Random(1 << 20, 3);
+    const Bytes data = Noise(1 << 20, 3);
     GzipOptions o;
     o.level = 0;
     Bytes member = Gzip(data, o);
     member.resize(member.size() / 2);
-    Archive a;
-    a.entries.push_back(Named("x", member));
-    RunResult r = Unpack(a);
+    RunResult r = Unpack(Of({Named("x", member)}));
     EXPECT_EQ(r.status, 1);
     const std::string head = "x " + N(member.size()) + " bytes-5\n to ";
     ASSERT_EQ(r.out.compare(0, Lines(head).size(), Lines(head)), 0) << r.out;
@@ -210,7 +158,7 @@ TEST_F(GzipCli, MemberCutMidStreamKeepsAPrefix) {
 
 TEST_F(GzipCli, BadHeadersAreReportedAndTheWalkGoesOn) {
     auto header = [](uint8_t flags, const Bytes& rest) {
-        Bytes b = kPlainHeader;
+        Bytes b = PlainGzipHeader();
         b[3] = flags;
         return Cat(b, rest);
     };
@@ -229,18 +177,11 @@ TEST_F(GzipCli, BadHeadersAreReportedAndTheWalkGoesOn) {
         header(0x02, {0x12}),
         header(0x0C, Cat(Bytes{2, 0, 1, 2}, ToBytes("abc"))),
     };
-    for (const Bytes& member : cases) {
-        SCOPED_TRACE(member.size());
-        RemoveTree(Path("out"));
-        Archive a;
-        a.entries.push_back(Named("x", member));
-        a.entries.push_back(Named("next.txt", "ok"));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, Lines("x " + N(member.size()) + " bytes\nerror : bad gzip header " + Dat() +
-                               "\nnext.txt 2 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"next.txt", "ok"}}));
-    }
+    for (const Bytes& member : cases)
+        EXPECT_TRUE(Gave(Unpack(Of({Named("x", member), Named("next.txt", "ok")})), 1,
+                         "x " + N(member.size()) + " bytes\nerror : bad gzip header " + Dat() + "\nnext.txt 2 bytes\n",
+                         {{"next.txt", "ok"}}))
+            << member.size();
 }
 
 // The 8 bytes after the deflate data, when there are 8, must be the CRC-32
@@ -260,35 +201,25 @@ TEST_F(GzipCli, TrailerIsChecked) {
     for (const Case& c : {Case{"crc", badCrc, true}, Case{"length", badLength, true},
                           Case{"no trailer", noTrailer, false}, Case{"zero trailer", zeros, false},
                           Case{"trailer cut short", seven, false}}) {
-        SCOPED_TRACE(c.what);
-        Archive a;
-        a.entries.push_back(Named("c.bin", c.member));
-        a.entries.push_back(Named("next.txt", "ok"));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, c.bad ? 1 : 0);
-        EXPECT_EQ(r.out, Lines("c.bin " + N(c.member.size()) + " bytes to 3000 bytes\n" +
-                               (c.bad ? "error : bad gzip checksum " + Printed(Path("out/c.bin")) + "\n" : "") +
-                               "next.txt 2 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"c.bin", d}, {"next.txt", "ok"}}));
-        RemoveTree(Path("out"));
+        EXPECT_TRUE(Gave(Unpack(Of({Named("c.bin", c.member), Named("next.txt", "ok")})), c.bad ? 1 : 0,
+                         "c.bin " + N(c.member.size()) + " bytes to 3000 bytes\n" +
+                             (c.bad ? "error : bad gzip checksum " + Printed(Path("out/c.bin")) + "\n" : "") +
+                             "next.txt 2 bytes\n",
+                         {{"c.bin", d}, {"next.txt", "ok"}}))
+            << c.what;
     }
 }
 
 // A nested archive whose own member fails the check is unpacked, after the
 // error line, and kept.
 TEST_F(GzipCli, NestedArchiveWithABadChecksumIsKept) {
-    Archive nested;
-    nested.entries.push_back(Named("in.txt", "inside"));
-    const Bytes inner = nested.Build();
+    const Bytes inner = Of({Named("in.txt", "inside")}).Build();
     Bytes member = Gzip(inner);
     member[member.size() - 5] ^= 1;
-    Archive a;
-    a.entries.push_back(Named("n.dat", member));
-    RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("n.dat " + N(member.size()) + " bytes to " + N(inner.size()) +
-                           " bytes\nerror : bad gzip checksum " + Printed(Path("out/n.dat")) + "\nn/in.txt 6 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"n.dat", ToString(inner)}, {"n/", ""}, {"n/in.txt", "inside"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("n.dat", member)})), 1,
+                     "n.dat " + N(member.size()) + " bytes to " + N(inner.size()) + " bytes\nerror : bad gzip checksum " +
+                         Printed(Path("out/n.dat")) + "\nn/in.txt 6 bytes\n",
+                     {{"n.dat", ToString(inner)}, {"n/", ""}, {"n/in.txt", "inside"}}));
 }
 
 }  // namespace

@@ -47,17 +47,6 @@ std::vector<Sample> Samples() {
     };
 }
 
-// Runs the tool on the archive at dir/x.dat with option letters (may be
-// empty) and the destination dir/out.
-RunResult RunOn(const CliTest& t, const std::string& letters, const std::string& path) {
-    std::vector<std::string> args;
-    if (!letters.empty()) args.push_back("-" + letters);
-    args.push_back(ToolPath(path + "/x.dat"));
-    args.push_back(ToolPath(path + "/out"));
-    (void)t;
-    return RunTool(args);
-}
-
 // -t prints exactly what unpacking prints, exit status included, and leaves
 // every file and folder as it was.
 TEST_F(LookInside, TestPrintsTheUnpackingListingAndWritesNothing) {
@@ -66,9 +55,9 @@ TEST_F(LookInside, TestPrintsTheUnpackingListingAndWritesNothing) {
         RemoveTree(Path("out"));
         WriteFile(Path("x.dat"), s.archive);
         const TreeMap before = Tree(dir_);
-        const RunResult test = RunOn(*this, s.option + "t", dir_);
+        const RunResult test = Run(s.option + "t");
         EXPECT_EQ(Tree(dir_), before);
-        const RunResult unpack = RunOn(*this, s.option, dir_);
+        const RunResult unpack = Run(s.option);
         EXPECT_EQ(test.out, unpack.out);
         EXPECT_EQ(test.status, unpack.status);
     }
@@ -105,9 +94,9 @@ TEST_F(LookInside, ListShowsEveryEntryUnpackingShows) {
         SCOPED_TRACE(s.what);
         RemoveTree(Path("out"));
         WriteFile(Path("x.dat"), s.archive);
-        const RunResult list = RunOn(*this, s.option + "l", dir_);
+        const RunResult list = Run(s.option + "l");
         EXPECT_FALSE(Exists("out"));
-        const RunResult unpack = RunOn(*this, s.option, dir_);
+        const RunResult unpack = Run(s.option);
         EXPECT_EQ(ListedNames(list.out), UnpackedNames(unpack.out));
     }
     // The columns: stored sizes, recorded lengths, kinds and contents.
@@ -115,7 +104,7 @@ TEST_F(LookInside, ListShowsEveryEntryUnpackingShows) {
     Bytes tiny = Gzip({});
     tiny.resize(17);
     WriteFile(Path("x.dat"), Of({Named("a b.txt c", "plain"), Named("g.dat.gz", Gzip(inner)), Named("tiny", tiny)}).Build());
-    const RunResult r = RunOn(*this, "l", dir_);
+    const RunResult r = Run("l");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines("           5            - stored data    a b.txt\n"
                            "          " + N(Gzip(inner).size()) + "           " + N(inner.size()) + " gzip   archive g.dat.gz\n"
@@ -132,7 +121,7 @@ TEST_F(LookInside, JsonLinesCarryTheFields) {
             SCOPED_TRACE(std::string(s.what) + " -" + mode);
             RemoveTree(Path("out"));
             WriteFile(Path("x.dat"), s.archive);
-            const RunResult r = RunOn(*this, s.option + mode, dir_);
+            const RunResult r = Run(s.option + mode);
             std::istringstream lines(r.out);
             std::string line;
             int entries = 0, lastEntry = 0;
@@ -168,7 +157,7 @@ TEST_F(LookInside, JsonLinesCarryTheFields) {
     Bytes member = Gzip(ToBytes("MIG.00.1PSP"), named);
     member[member.size() - 8] ^= 1;
     WriteFile(Path("x.dat"), Of({Named("t/g.bin.gz", member)}).Build());
-    const RunResult r = RunOn(*this, "j", dir_);
+    const RunResult r = Run("j");
     EXPECT_EQ(r.status, 1);
     std::istringstream lines(r.out);
     std::string first, second;

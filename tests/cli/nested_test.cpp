@@ -19,12 +19,11 @@ Archive MenuArchive(const Bytes& menu) {
 
 TEST_F(NestedCli, NestedArchiveUnpacksBesideItsName) {
     const Bytes menu = Of({Named("a.txt", "AAA"), Named("sub/b.txt", "BB")}).Build();
-    RunResult r = Unpack(MenuArchive(menu));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) +
-                           " bytes\nui/menu/a.txt 3 bytes\nui/menu/sub/b.txt 2 bytes\nafter.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu/", ""}, {"ui/menu/a.txt", "AAA"}, {"ui/menu/sub/", ""},
-                              {"ui/menu/sub/b.txt", "BB"}, {"after.txt", "z"}}));
+    EXPECT_TRUE(Gave(Unpack(MenuArchive(menu)), 0,
+                     "ui/menu.dat " + N(menu.size()) +
+                         " bytes\nui/menu/a.txt 3 bytes\nui/menu/sub/b.txt 2 bytes\nafter.txt 1 bytes\n",
+                     {{"ui/", ""}, {"ui/menu/", ""}, {"ui/menu/a.txt", "AAA"}, {"ui/menu/sub/", ""},
+                      {"ui/menu/sub/b.txt", "BB"}, {"after.txt", "z"}}));
 }
 
 // "q/x.txt" cannot be created while the file "q" stands; once a GIM image
@@ -33,23 +32,20 @@ TEST_F(NestedCli, NestedArchiveUnpacksBesideItsName) {
 // nested archive named "q" is never unpacked into "q/" and is kept, so this
 // takes a renamed file.)
 TEST_F(NestedCli, FolderWhereAFileStoodIsMadeLater) {
-    RunResult r = Unpack(Of({Named("q", "plain"), Named("q/x.txt", "X"), Named("q", "MIG.gim"), Named("q/z.txt", "Z")}));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("q 5 bytes\nq/x.txt 1 bytes\nerror : cannot create " + Printed(Path("out/q/x.txt")) +
-                           "\nq 7 bytes\nq/z.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"q.gim", "MIG.gim"}, {"q/", ""}, {"q/z.txt", "Z"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("q", "plain"), Named("q/x.txt", "X"), Named("q", "MIG.gim"), Named("q/z.txt", "Z")})), 1,
+                     "q 5 bytes\nq/x.txt 1 bytes\nerror : cannot create " + Printed(Path("out/q/x.txt")) +
+                         "\nq 7 bytes\nq/z.txt 1 bytes\n",
+                     {{"q.gim", "MIG.gim"}, {"q/", ""}, {"q/z.txt", "Z"}}));
 }
 
 TEST_F(NestedCli, SkipOptionKeepsNestedArchive) {
     const Bytes menu = Of({Named("a.txt", "AAA")}).Build();
-    for (const char* option : {"-s", "-S"}) {
-        SCOPED_TRACE(option);
+    MenuArchive(menu).Write(Path("x.dat"));
+    for (const char* letters : {"s", "S"}) {
         RemoveTree(Path("out"));
-        MenuArchive(menu).Write(Path("x.dat"));
-        RunResult r = RunTool({option, ToolPath(Path("x.dat")), ToolPath(Path("out"))});
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Lines("ui/menu.dat " + N(menu.size()) + " bytes\nafter.txt 1 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"ui/", ""}, {"ui/menu.dat", ToString(menu)}, {"after.txt", "z"}}));
+        EXPECT_TRUE(Gave(Run(letters), 0, "ui/menu.dat " + N(menu.size()) + " bytes\nafter.txt 1 bytes\n",
+                         {{"ui/", ""}, {"ui/menu.dat", ToString(menu)}, {"after.txt", "z"}}))
+            << letters;
     }
 }
 
@@ -61,16 +57,15 @@ TEST_F(NestedCli, TwoLevelsWithGzipMembersDepthFirst) {
     const Bytes lvl2gz = Gzip(lvl2);
     const Bytes g1 = Gzip(ToBytes("g1"), named);
     const Bytes lvl1 = Of({Named("g1", g1), Named("lvl2.dat.gz", lvl2gz)}).Build();
-    RunResult r = Unpack(Of({Named("first.txt", "f"), Named("lvl1.dat", lvl1), Named("last.txt", "l")}));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("first.txt 1 bytes\n"
-                           "lvl1.dat " + N(lvl1.size()) + " bytes\n"
-                           "lvl1/g1 " + N(g1.size()) + " bytes to 2 bytes\n"
-                           "lvl1/lvl2.dat.gz " + N(lvl2gz.size()) + " bytes to " + N(lvl2.size()) + " bytes\n"
-                           "lvl1/lvl2/d.txt.gz " + N(deep.size()) + " bytes to 4 bytes\n"
-                           "last.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"first.txt", "f"}, {"lvl1/", ""}, {"lvl1/g1.txt", "g1"}, {"lvl1/lvl2/", ""},
-                              {"lvl1/lvl2/d.txt", "deep"}, {"last.txt", "l"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("first.txt", "f"), Named("lvl1.dat", lvl1), Named("last.txt", "l")})), 0,
+                     "first.txt 1 bytes\n"
+                     "lvl1.dat " + N(lvl1.size()) + " bytes\n"
+                     "lvl1/g1 " + N(g1.size()) + " bytes to 2 bytes\n"
+                     "lvl1/lvl2.dat.gz " + N(lvl2gz.size()) + " bytes to " + N(lvl2.size()) + " bytes\n"
+                     "lvl1/lvl2/d.txt.gz " + N(deep.size()) + " bytes to 4 bytes\n"
+                     "last.txt 1 bytes\n",
+                     {{"first.txt", "f"}, {"lvl1/", ""}, {"lvl1/g1.txt", "g1"}, {"lvl1/lvl2/", ""},
+                      {"lvl1/lvl2/d.txt", "deep"}, {"last.txt", "l"}}));
 }
 
 // A nested file is removed only when nothing failed while it was unpacked,
@@ -81,7 +76,7 @@ TEST_F(NestedCli, NestedFileIsKeptWhenAnythingFailed) {
     Archive outOfRange = Of({Named("ok.txt", "ok"), Named("bad.bin", "xyz")});
     outOfRange.entries[1].size = 1000;
     const Bytes deep = outOfRange.Build();
-    const Bytes badDeflate = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3, 0x07, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Bytes badDeflate = Cat(PlainGzipHeader(), {0x07, 0, 0, 0, 0, 0, 0, 0, 0});
     const Bytes plain = Of({Named("a.txt", "AAA")}).Build();
     const std::string menuPath = Printed(Path("out/ui/menu.dat"));
     struct Case {
@@ -110,26 +105,22 @@ TEST_F(NestedCli, NestedFileIsKeptWhenAnythingFailed) {
          {}, "ui/menu"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.lines);
-        RemoveTree(Path("out"));
-        RunResult r = Unpack(Of({Named("ui/" + c.name, c.nested), Named("after.txt", "z")}));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, Lines("ui/" + c.name + " " + N(c.nested.size()) + " bytes\n" + c.lines + "after.txt 1 bytes\n"));
         TreeMap want = c.unpacked;
         want.insert({{"ui/", ""}, {c.kept, ToString(c.nested)}, {"after.txt", "z"}});
-        EXPECT_EQ(Out(), want);
+        EXPECT_TRUE(Gave(Unpack(Of({Named("ui/" + c.name, c.nested), Named("after.txt", "z")})), 1,
+                         "ui/" + c.name + " " + N(c.nested.size()) + " bytes\n" + c.lines + "after.txt 1 bytes\n", want))
+            << c.lines;
     }
 }
 
 TEST_F(NestedCli, UnnamedEntriesTakeTheNestedFileName) {
     const Bytes inner = Of({Unnamed(ToBytes("p")), Unnamed(ToBytes("q"))}).Build();
-    RunResult r = Unpack(Of({Named("menu.dat", inner), Unnamed(inner)}));
-    EXPECT_EQ(r.status, 0);
     const std::string n = N(inner.size());
-    EXPECT_EQ(r.out, Lines("menu.dat " + n + " bytes\nmenu/menu_01.dat 1 bytes\nmenu/menu_02.dat 1 bytes\n"
-                           "x_02.dat " + n + " bytes\nx_02/x_02_01.dat 1 bytes\nx_02/x_02_02.dat 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"menu/", ""}, {"menu/menu_01.dat", "p"}, {"menu/menu_02.dat", "q"},
-                              {"x_02/", ""}, {"x_02/x_02_01.dat", "p"}, {"x_02/x_02_02.dat", "q"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("menu.dat", inner), Unnamed(inner)})), 0,
+                     "menu.dat " + n + " bytes\nmenu/menu_01.dat 1 bytes\nmenu/menu_02.dat 1 bytes\n"
+                     "x_02.dat " + n + " bytes\nx_02/x_02_01.dat 1 bytes\nx_02/x_02_02.dat 1 bytes\n",
+                     {{"menu/", ""}, {"menu/menu_01.dat", "p"}, {"menu/menu_02.dat", "q"}, {"x_02/", ""},
+                      {"x_02/x_02_01.dat", "p"}, {"x_02/x_02_02.dat", "q"}}));
 }
 
 // Archives nested 33 levels deep: the 33rd level is not unpacked, and every
@@ -138,8 +129,6 @@ TEST_F(NestedCli, NestingStopsAtThirtyTwoLevels) {
     std::vector<Bytes> level(34);
     level[33] = Of({Named("leaf.txt", "x")}).Build();
     for (size_t k = 33; k-- > 0;) level[k] = Of({Named("d.dat", level[k + 1])}).Build();
-    RunResult r = UnpackBytes(level[0]);
-    EXPECT_EQ(r.status, 1);
     std::string expected, prefix;
     TreeMap want;
     for (size_t k = 1; k <= 33; ++k, prefix += "d/") {
@@ -148,8 +137,7 @@ TEST_F(NestedCli, NestingStopsAtThirtyTwoLevels) {
         if (k < 33) want[prefix + "d/"] = "";
     }
     expected += "error : nesting too deep " + Printed(Path("out/" + prefix.substr(2) + "d.dat")) + "\n";
-    EXPECT_EQ(r.out, Lines(expected));
-    EXPECT_EQ(Out(), want);
+    EXPECT_TRUE(Gave(UnpackBytes(level[0]), 1, expected, want));
 }
 
 // An entry spanning its whole archive holds the archive itself; unpacking it
@@ -160,22 +148,20 @@ TEST_F(NestedCli, ArchiveThatContainsItselfIsNotUnpackedAgain) {
     a.entries[0].offset = 0;
     a.entries[0].size = length;
     const Bytes top = a.Build();
-    RunResult r = UnpackBytes(top);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("self.dat " + N(length) + " bytes\nerror : archive contains itself " +
-                           Printed(Path("out/self.dat")) + "\nb.dat 0 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"self.dat", ToString(top)}, {"b.dat", ""}}));
+    EXPECT_TRUE(Gave(UnpackBytes(top), 1,
+                     "self.dat " + N(length) + " bytes\nerror : archive contains itself " + Printed(Path("out/self.dat")) +
+                         "\nb.dat 0 bytes\n",
+                     {{"self.dat", ToString(top)}, {"b.dat", ""}}));
 }
 
 TEST_F(NestedCli, DotsOnlyNameGivesUnsafePrefix) {
     if (WindowsTool()) GTEST_SKIP() << "'...' is itself an unsafe name on Windows";
     const Bytes inner = Of({Named("a.txt", "A"), Named("b.txt", "B")}).Build();
-    RunResult r = Unpack(Of({Named("...", inner)}));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("... " + N(inner.size()) + " bytes\n../a.txt 1 bytes\nerror : unsafe path " +
-                           Printed(Path("out/../a.txt")) + "\n../b.txt 1 bytes\nerror : unsafe path " +
-                           Printed(Path("out/../b.txt")) + "\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"...", ToString(inner)}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("...", inner)})), 1,
+                     "... " + N(inner.size()) + " bytes\n../a.txt 1 bytes\nerror : unsafe path " +
+                         Printed(Path("out/../a.txt")) + "\n../b.txt 1 bytes\nerror : unsafe path " +
+                         Printed(Path("out/../b.txt")) + "\n",
+                     {{"...", ToString(inner)}}));
     EXPECT_FALSE(Exists("a.txt"));
 }
 
@@ -185,13 +171,9 @@ TEST_F(NestedCli, NestedPrefixThatIsOnlyASeparatorStaysInside) {
     const Bytes inner = Of({Named("in.bin", "IN")}).Build();
     const Archive top = Of({Named(".x", inner)});
     const std::string lines = ".x " + N(inner.size()) + " bytes\n/in.bin 2 bytes\n";
-    RunResult r = Unpack(top);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines(lines));
-    EXPECT_EQ(Out(), (TreeMap{{"in.bin", "IN"}}));
-
+    EXPECT_TRUE(Gave(Unpack(top), 0, lines, {{"in.bin", "IN"}}));
     const std::string tool = CopyTool("tool");
-    r = RunToolAt(tool, {ToolPath(Path("x.dat"))}, Path("tool"));
+    const RunResult r = RunToolAt(tool, {ToolPath(Path("x.dat"))}, Path("tool"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Lines(lines));
     EXPECT_EQ(ReadFile(Path("tool/in.bin")), ToBytes("IN"));
@@ -205,23 +187,19 @@ TEST_F(NestedCli, NestedEntryNamingTheTopArchiveIsRefused) {
     const Bytes topBytes = top.Build();
     std::filesystem::create_directories(Path("out/in"));
     top.Write(Path("out/in/top.dat"));
-    RunResult r = RunTool({ToolPath(Path("out/in/top.dat")), ToolPath(Path("out"))});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("in.dat " + N(inner.size()) + " bytes\nin/top.dat 4 bytes\nerror : cannot create " +
-                           Printed(Path("out/in/top.dat")) + "\nin/b.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"in.dat", ToString(inner)}, {"in/", ""}, {"in/top.dat", ToString(topBytes)},
-                              {"in/b.txt", "B"}}));
+    EXPECT_TRUE(Gave(Run("", "out/in/top.dat"), 1,
+                     "in.dat " + N(inner.size()) + " bytes\nin/top.dat 4 bytes\nerror : cannot create " +
+                         Printed(Path("out/in/top.dat")) + "\nin/b.txt 1 bytes\n",
+                     {{"in.dat", ToString(inner)}, {"in/", ""}, {"in/top.dat", ToString(topBytes)}, {"in/b.txt", "B"}}));
 }
 
 // 'a.b/' + 'c' has its last '.' in the folder part: the prefix becomes 'a/'.
 TEST_F(NestedCli, NestedPrefixCutsAtLastDotAnywhere) {
     const Bytes leaf = Of({Named("x.txt", "1")}).Build();
     const Bytes mid = Of({Named("c", leaf)}).Build();
-    RunResult r = Unpack(Of({Named("a.b.dat", mid)}));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("a.b.dat " + N(mid.size()) + " bytes\na.b/c " + N(leaf.size()) +
-                           " bytes\na/x.txt 1 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"a.b/", ""}, {"a/", ""}, {"a/x.txt", "1"}}));
+    EXPECT_TRUE(Gave(Unpack(Of({Named("a.b.dat", mid)})), 0,
+                     "a.b.dat " + N(mid.size()) + " bytes\na.b/c " + N(leaf.size()) + " bytes\na/x.txt 1 bytes\n",
+                     {{"a.b/", ""}, {"a/", ""}, {"a/x.txt", "1"}}));
 }
 
 }  // namespace

@@ -16,8 +16,6 @@ constexpr size_t kIndex = 0x100000;
 
 class Opening : public CliTest {};
 
-Bytes Text(const std::string& s) { return ToBytes(s); }
-
 Bytes WithLE32(Bytes b, size_t pos, uint32_t v) {
     PutLE32(b, pos, v);
     return b;
@@ -53,14 +51,12 @@ TEST_F(Opening, UnknownFormat) {
     a.entries.push_back(Named("a.bin", "hello"));
     const Bytes good = a.Build();
     const uint32_t len = static_cast<uint32_t>(good.size());
-    for (const Bytes& bytes : {Bytes{}, Text("GPD"), Text("GPDA"), Text("GPDA\x04"),
+    for (const Bytes& bytes : {Bytes{}, ToBytes("GPD"), ToBytes("GPDA"), ToBytes("GPDA\x04"),
                                WithLE32(good, 0, 0x42445047),  // "GPDB"
                                WithLE32(good, 0, 0x61647067),  // "gpda"
                                WithLE32(good, 4, len + 1), WithLE32(good, 4, len - 1),
                                WithLE32(good, 4, 0)}) {
-        RunResult r = UnpackBytes(bytes);
-        EXPECT_EQ(r.status, 1) << bytes.size();
-        EXPECT_EQ(r.out, Lines("error : unknown format " + Dat() + "\n")) << bytes.size();
+        EXPECT_TRUE(Gave(UnpackBytes(bytes), 1, "error : unknown format " + Dat() + "\n", {})) << bytes.size();
         EXPECT_FALSE(Exists("out"));
     }
 }
@@ -69,15 +65,13 @@ TEST_F(Opening, UnknownFormat) {
 TEST_F(Opening, NothingToUnpack) {
     Archive a;
     a.entries.push_back(Named("a.bin", "hello"));
-    std::vector<Bytes> cases = {WithLE32(Text("GPDA"), 4, 8), WithLE32(WithLE32(Text("GPDA"), 4, 12), 8, 0)};
+    std::vector<Bytes> cases = {WithLE32(ToBytes("GPDA"), 4, 8), WithLE32(WithLE32(ToBytes("GPDA"), 4, 12), 8, 0)};
     for (int32_t count : {0, -1, INT32_MIN}) {
         a.entryCount = count;
         cases.push_back(a.Build());
     }
     for (const Bytes& bytes : cases) {
-        RunResult r = UnpackBytes(bytes);
-        EXPECT_EQ(r.status, 0) << bytes.size();
-        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(Gave(UnpackBytes(bytes), 0, "", {})) << bytes.size();
         EXPECT_FALSE(Exists("out"));
     }
 }
@@ -91,10 +85,8 @@ TEST_F(Opening, UnusedFieldsHaveNoEffect) {
         PutLE32(b, 8, filler);
         PutLE32(b, 16 + 4, filler);
         PutLE32(b, 32 + 4, filler);
-        RunResult r = UnpackBytes(b);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Lines("a.bin 5 bytes\nx_02.dat 3 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"a.bin", "hello"}, {"x_02.dat", "xyz"}}));
+        EXPECT_TRUE(Gave(UnpackBytes(b), 0, "a.bin 5 bytes\nx_02.dat 3 bytes\n", {{"a.bin", "hello"}, {"x_02.dat", "xyz"}}))
+            << filler;
     }
 }
 
@@ -106,10 +98,7 @@ TEST_F(Opening, OnlyTheLowThirtyTwoBitsOfTheLengthCount) {
     const Bytes b = a.Build();
     WriteFile(Path("x.dat"), b);
     std::filesystem::resize_file(Path("x.dat"), (uint64_t{1} << 32) + b.size());
-    RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("a.bin 5 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"a.bin", "hello"}}));
+    EXPECT_TRUE(Gave(Run(""), 0, "a.bin 5 bytes\n", {{"a.bin", "hello"}}));
 }
 
 TEST_F(Opening, EntriesThatFitComeBeforeTheTableIsRefused) {
@@ -119,17 +108,12 @@ TEST_F(Opening, EntriesThatFitComeBeforeTheTableIsRefused) {
     two.entries.push_back(Named("a", "1"));
     two.entries.push_back(Named("b", "2"));  // 60 bytes: two records fit
     two.entryCount = 4;
-    Bytes headerOnly = WithLE32(WithLE32(Text("GPDA"), 4, 16), 12, 1);
+    Bytes headerOnly = WithLE32(WithLE32(ToBytes("GPDA"), 4, 16), 12, 1);
     struct Case { Bytes bytes; std::string out; TreeMap tree; };
     for (const Case& c : {Case{one.Build(), "a.bin 5 bytes\n", {{"a.bin", "hello"}}},
                           Case{two.Build(), "a 1 bytes\nb 1 bytes\n", {{"a", "1"}, {"b", "2"}}},
-                          Case{headerOnly, "", {}}}) {
-        RunResult r = UnpackBytes(c.bytes);
-        EXPECT_EQ(r.status, 1) << c.out;
-        EXPECT_EQ(r.out, Lines(c.out + "error : entry table too large " + Dat() + "\n"));
-        EXPECT_EQ(Out(), c.tree);
-        RemoveTree(Path("out"));
-    }
+                          Case{headerOnly, "", {}}})
+        EXPECT_TRUE(Gave(UnpackBytes(c.bytes), 1, c.out + "error : entry table too large " + Dat() + "\n", c.tree)) << c.out;
 }
 
 // Records past the first 1 MiB are not read even when the file holds them.
@@ -171,14 +155,11 @@ TEST_F(Opening, NameRecordMustLieInTheIndex) {
         b.insert(b.end(), c.appended.begin(), c.appended.end());
         PutLE32(b, 4, static_cast<uint32_t>(b.size()));
         PutLE32(b, 16 + 16 + 12, c.nameOffset);
-        RunResult r = UnpackBytes(b);
-        std::string middle = c.ok ? "b.txt 3 bytes\n" : "error : bad entry 2 in " + Dat() + "\n";
-        EXPECT_EQ(r.status, c.ok ? 0 : 1) << c.nameOffset << " " << c.appended.size();
-        EXPECT_EQ(r.out, Lines("a.txt 3 bytes\n" + middle + "c.txt 3 bytes\n"));
+        const std::string middle = c.ok ? "b.txt 3 bytes\n" : "error : bad entry 2 in " + Dat() + "\n";
         TreeMap tree = {{"a.txt", "XYZ"}, {"c.txt", "XYZ"}};
         if (c.ok) tree["b.txt"] = "XYZ";
-        EXPECT_EQ(Out(), tree) << c.nameOffset << " " << c.appended.size();
-        RemoveTree(Path("out"));
+        EXPECT_TRUE(Gave(UnpackBytes(b), c.ok ? 0 : 1, "a.txt 3 bytes\n" + middle + "c.txt 3 bytes\n", tree))
+            << c.nameOffset << " " << c.appended.size();
     }
 }
 
@@ -202,7 +183,6 @@ TEST_F(Opening, NameRecordPastOneMebibyteIsOutside) {
         TreeMap tree = Out();
         EXPECT_EQ(tree.count("n.txt"), c.ok ? 1u : 0u);
         EXPECT_EQ(tree["big.bin"], ToString(Bytes(b.end() - static_cast<long>(kIndex + 64), b.end())));
-        RemoveTree(Path("out"));
     }
 }
 

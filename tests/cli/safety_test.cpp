@@ -11,25 +11,17 @@ namespace {
 
 class Safety : public CliTest {};
 
-std::string HostSeparators(std::string s) {
-    std::replace(s.begin(), s.end(), '\\', '/');
-    return s;
-}
-
 TEST_F(Safety, UnsafeNamesCreateNothing) {
     for (const std::string name : {"../x", "a/../../x", "..\\x", "a\\..\\..\\x", "x/../y", "..", "a/..",
                                    "/abs", "\\abs", "C:x", "c:x"}) {
-        Archive a;
-        a.entries.push_back(Named(name, "1"));
-        a.entries.push_back(Named("ok.txt", "2"));
-        a.Write(Path("x.dat"));
-        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out/sub"))});
-        EXPECT_EQ(r.status, 1) << name;
-        EXPECT_EQ(r.out, Lines(name + " 1 bytes\nerror : unsafe path " +
-                               Printed(Path("out/sub/" + HostSeparators(name))) + "\nok.txt 1 bytes\n"));
-        TreeMap tree = Tree(dir_);
-        tree.erase("x.dat");
-        EXPECT_EQ(tree, (TreeMap{{"out/", ""}, {"out/sub/", ""}, {"out/sub/ok.txt", "2"}})) << name;
+        const Bytes archive = Of({Named(name, "1"), Named("ok.txt", "2")}).Build();
+        WriteFile(Path("x.dat"), archive);
+        // Nothing anywhere in dir but the archive and out/sub/ok.txt.
+        EXPECT_TRUE(Gave(Run("", "x.dat", "out/sub"), 1,
+                         name + " 1 bytes\nerror : unsafe path " + Printed(Path("out/sub/" + Slashes(name))) +
+                             "\nok.txt 1 bytes\n",
+                         {{"x.dat", ToString(archive)}, {"out/", ""}, {"out/sub/", ""}, {"out/sub/ok.txt", "2"}}, ""))
+            << name;
         RemoveTree(Path("out"));
     }
 }
@@ -37,28 +29,23 @@ TEST_F(Safety, UnsafeNamesCreateNothing) {
 TEST_F(Safety, DotsInsideNamesAreFine) {
     Archive a;
     for (const char* n : {"...", "a..b", "..c", "d..", ".e", "f/.../g"}) a.entries.push_back(Named(n, n));
-    RunResult r = Unpack(a);
     if (WindowsTool()) {
         // There a name ending in a dot is refused: "..." would end up as
         // "..", "d.." as "d".
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, Lines("... 3 bytes\nerror : unsafe path " + Printed(Path("out/...")) +
-                               "\na..b 4 bytes\n..c 3 bytes\nd.. 3 bytes\nerror : unsafe path " + Printed(Path("out/d..")) +
-                               "\n.e 2 bytes\nf/.../g 7 bytes\nerror : unsafe path " + Printed(Path("out/f/.../g")) + "\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"a..b", "a..b"}, {"..c", "..c"}, {".e", ".e"}}));
+        EXPECT_TRUE(Gave(Unpack(a), 1,
+                         "... 3 bytes\nerror : unsafe path " + Printed(Path("out/...")) +
+                             "\na..b 4 bytes\n..c 3 bytes\nd.. 3 bytes\nerror : unsafe path " + Printed(Path("out/d..")) +
+                             "\n.e 2 bytes\nf/.../g 7 bytes\nerror : unsafe path " + Printed(Path("out/f/.../g")) + "\n",
+                         {{"a..b", "a..b"}, {"..c", "..c"}, {".e", ".e"}}));
         return;
     }
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("... 3 bytes\na..b 4 bytes\n..c 3 bytes\nd.. 3 bytes\n.e 2 bytes\nf/.../g 7 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"...", "..."}, {"a..b", "a..b"}, {"..c", "..c"}, {"d..", "d.."}, {".e", ".e"},
-                              {"f/", ""}, {"f/.../", ""}, {"f/.../g", "f/.../g"}}));
+    EXPECT_TRUE(Gave(Unpack(a), 0, "... 3 bytes\na..b 4 bytes\n..c 3 bytes\nd.. 3 bytes\n.e 2 bytes\nf/.../g 7 bytes\n",
+                     {{"...", "..."}, {"a..b", "a..b"}, {"..c", "..c"}, {"d..", "d.."}, {".e", ".e"}, {"f/", ""},
+                      {"f/.../", ""}, {"f/.../g", "f/.../g"}}));
 }
 
 TEST_F(Safety, ArchiveBeingReadIsNeverOverwritten) {
-    Archive a;
-    a.entries.push_back(Named("x.dat", "new"));
-    a.entries.push_back(Named("ok.txt", "2"));
-    a.Write(Path("x.dat"));
+    Of({Named("x.dat", "new"), Named("ok.txt", "2")}).Write(Path("x.dat"));
     const Bytes before = ReadFile(Path("x.dat"));
     RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(dir_)});
     EXPECT_EQ(r.status, 1);
@@ -69,13 +56,9 @@ TEST_F(Safety, ArchiveBeingReadIsNeverOverwritten) {
 
 // The top archive is still open while a nested one is unpacked.
 TEST_F(Safety, NestedEntryCannotOverwriteTheTopArchive) {
-    Archive inner;
-    inner.entries.push_back(Named("top.dat", "zz"));
-    const Bytes innerBytes = inner.Build();
-    Archive top;
-    top.entries.push_back(Named("in.dat", innerBytes));  // 45 bytes
+    const Bytes innerBytes = Of({Named("top.dat", "zz")}).Build();
     std::filesystem::create_directory(Path("in"));
-    top.Write(Path("in/top.dat"));
+    Of({Named("in.dat", innerBytes)}).Write(Path("in/top.dat"));  // 45 bytes
     const Bytes before = ReadFile(Path("in/top.dat"));
     RunResult r = RunTool({ToolPath(Path("in/top.dat")), ToolPath(dir_)});
     EXPECT_EQ(r.status, 1);
@@ -87,10 +70,8 @@ TEST_F(Safety, NestedEntryCannotOverwriteTheTopArchive) {
 
 TEST_F(Safety, DestinationThatIsAFile) {
     WriteFile(Path("file"), ToBytes("keep"));
-    Archive a;
-    a.entries.push_back(Named("a.bin", "A"));
-    a.Write(Path("x.dat"));
-    RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("file"))});
+    Of({Named("a.bin", "A")}).Write(Path("x.dat"));
+    RunResult r = Run("", "x.dat", "file");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, Lines("a.bin 1 bytes\nerror : cannot create " + Printed(Path("file/a.bin")) + "\n"));
     EXPECT_EQ(ReadFile(Path("file")), ToBytes("keep"));
@@ -99,13 +80,11 @@ TEST_F(Safety, DestinationThatIsAFile) {
 // Files are created 0666 and folders 0777, less the umask.
 TEST_F(Safety, ModesFollowTheUmask) {
     if (WindowsTool()) GTEST_SKIP() << "POSIX modes";
-    Archive a;
-    a.entries.push_back(Named("d/f.txt", "F"));
-    a.Write(Path("x.dat"));
+    Of({Named("d/f.txt", "F")}).Write(Path("x.dat"));
     struct Case { mode_t mask, file, folder; };
     for (const Case& c : {Case{022, 0644, 0755}, Case{027, 0640, 0750}}) {
         mode_t old = umask(c.mask);
-        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+        RunResult r = Run("");
         umask(old);
         EXPECT_EQ(r.status, 0);
         struct stat st;
@@ -121,23 +100,18 @@ TEST_F(Safety, ModesFollowTheUmask) {
 // is removed and the walk goes on.
 TEST_F(Safety, WriteFailureRemovesThePartialFile) {
     if (WindowsTool()) GTEST_SKIP() << "POSIX file size limit";
-    Archive a;
-    a.entries.push_back(Named("big.bin", Noise(10000, 3)));
-    a.entries.push_back(Named("after.txt", "ok"));
-    a.Write(Path("x.dat"));
+    Of({Named("big.bin", Noise(10000, 3)), Named("after.txt", "ok")}).Write(Path("x.dat"));
     struct rlimit old;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     struct rlimit low = old;
     low.rlim_cur = 4096;
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // inherited: writes fail with EFBIG
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
-    RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path("out"))});
+    RunResult r = Run("");
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, Lines("big.bin 10000 bytes\nerror : cannot write " + Printed(Path("out/big.bin")) +
-                           "\nafter.txt 2 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"after.txt", "ok"}}));
+    EXPECT_TRUE(Gave(r, 1, "big.bin 10000 bytes\nerror : cannot write " + Printed(Path("out/big.bin")) + "\nafter.txt 2 bytes\n",
+                     {{"after.txt", "ok"}}));
 }
 
 // Links left in the destination by another program or user: nothing is
@@ -195,10 +169,8 @@ TEST_F(Safety, LinksInTheDestinationAreNeverFollowed) {
             else
                 fs::create_symlink(link.second, Path(link.first));
         }
-        Archive a;
-        a.entries = c.entries;
-        a.Write(Path("x.dat"));
-        RunResult r = RunTool({ToolPath(Path("x.dat")), ToolPath(Path(c.dest))});
+        Of(c.entries).Write(Path("x.dat"));
+        RunResult r = Run("", "x.dat", c.dest);
         EXPECT_EQ(r.status, c.status);
         std::string listing = c.listing;
         for (size_t at; (at = listing.find('{')) != std::string::npos;) {

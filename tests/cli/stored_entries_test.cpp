@@ -27,15 +27,11 @@ TEST_F(StoredEntries, DataBeyondTheEndIsOutOfRange) {
                           Case{len - 2, 2u, "a.bin 2 bytes", "bb"}}) {
         a.entries[0].offset = c.offset;
         a.entries[0].size = c.size;
-        RunResult r = Unpack(a);
         const bool ok = c.data != nullptr;
-        EXPECT_EQ(r.status, ok ? 0 : 1) << c.listed;
-        std::string error = ok ? "\n" : "\nerror : entry out of range " + Dat() + "\n";
-        EXPECT_EQ(r.out, Lines(c.listed + error + "b.bin 2 bytes\n"));
+        const std::string error = ok ? "\n" : "\nerror : entry out of range " + Dat() + "\n";
         TreeMap want = {{"b.bin", "bb"}};
         if (ok) want["a.bin"] = c.data;
-        EXPECT_EQ(Out(), want) << c.listed;
-        RemoveTree(Path("out"));
+        EXPECT_TRUE(Gave(Unpack(a), ok ? 0 : 1, c.listed + error + "b.bin 2 bytes\n", want)) << c.listed;
     }
 }
 
@@ -45,10 +41,8 @@ TEST_F(StoredEntries, TinyEntriesAreStoredBeforeGzipBytes) {
     a.entries.push_back(Named("empty.bin", ""));  // the next bytes are 1F 8B
     a.entries.push_back(Named("one.bin", "\x1F"));
     a.entries.push_back(Named("rest.bin", "\x8B\x08z"));
-    RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("empty.bin 0 bytes\none.bin 1 bytes\nrest.bin 3 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"empty.bin", ""}, {"one.bin", "\x1F"}, {"rest.bin", "\x8B\x08z"}}));
+    EXPECT_TRUE(Gave(Unpack(a), 0, "empty.bin 0 bytes\none.bin 1 bytes\nrest.bin 3 bytes\n",
+                     {{"empty.bin", ""}, {"one.bin", "\x1F"}, {"rest.bin", "\x8B\x08z"}}));
 }
 
 TEST_F(StoredEntries, StoredNames) {
@@ -68,13 +62,9 @@ TEST_F(StoredEntries, StoredNames) {
          }) {
         Archive a;
         a.entries.push_back(Named(c.stored, "D"));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 0) << c.listed;
-        EXPECT_EQ(r.out, Lines(Listed(c.listed) + " 1 bytes\n"));
         TreeMap want = {{HostName(c.file), "D"}};
         if (c.file == "dir/a") want["dir/"] = "";
-        EXPECT_EQ(Out(), want) << c.listed;
-        RemoveTree(Path("out"));
+        EXPECT_TRUE(Gave(Unpack(a), 0, Listed(c.listed) + " 1 bytes\n", want)) << c.listed;
     }
 }
 
@@ -87,13 +77,9 @@ TEST_F(StoredEntries, MadeUpNames) {
     Archive a;
     a.entries.push_back(Named("n.txt", "1"));
     a.entries.push_back(Unnamed(ToBytes("2")));
-    for (const Case& c : cases) {
-        RunResult r = Unpack(a, c.archive);
-        EXPECT_EQ(r.status, 0) << c.archive;
-        EXPECT_EQ(r.out, Lines("n.txt 1 bytes\n" + c.name + " 1 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"n.txt", "1"}, {c.name, "2"}})) << c.archive;
-        RemoveTree(Path("out"));
-    }
+    for (const Case& c : cases)
+        EXPECT_TRUE(Gave(Unpack(a, c.archive), 0, "n.txt 1 bytes\n" + c.name + " 1 bytes\n", {{"n.txt", "1"}, {c.name, "2"}}))
+            << c.archive;
 }
 
 TEST_F(StoredEntries, MadeUpNumbersGrowPastTwoDigits) {
@@ -116,10 +102,8 @@ TEST_F(StoredEntries, LaterEntryWins) {
     a.entries.push_back(Named("same.txt", "2nd"));
     a.entries.push_back(Named("d/x", "slash"));
     a.entries.push_back(Named("d\\x", "back"));
-    RunResult r = Unpack(a);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Lines("same.txt 5 bytes\nsame.txt 3 bytes\nd/x 5 bytes\nd\\x 4 bytes\n"));
-    EXPECT_EQ(Out(), (TreeMap{{"same.txt", "2nd"}, {"d/", ""}, {"d/x", "back"}}));
+    EXPECT_TRUE(Gave(Unpack(a), 0, "same.txt 5 bytes\nsame.txt 3 bytes\nd/x 5 bytes\nd\\x 4 bytes\n",
+                     {{"same.txt", "2nd"}, {"d/", ""}, {"d/x", "back"}}));
 }
 
 // A name that ends up empty names the destination folder itself.
@@ -128,12 +112,9 @@ TEST_F(StoredEntries, EmptyNameCannotBeCreated) {
         Archive a;
         a.entries.push_back(Named(stored, "1"));
         a.entries.push_back(Named("ok.txt", "2"));
-        RunResult r = Unpack(a);
-        EXPECT_EQ(r.status, 1) << stored;
-        EXPECT_EQ(r.out, Lines(" 1 bytes\nerror : cannot create " + Printed(Path("out/")) +
-                               "\nok.txt 1 bytes\n"));
-        EXPECT_EQ(Out(), (TreeMap{{"ok.txt", "2"}}));
-        RemoveTree(Path("out"));
+        EXPECT_TRUE(Gave(Unpack(a), 1, " 1 bytes\nerror : cannot create " + Printed(Path("out/")) + "\nok.txt 1 bytes\n",
+                         {{"ok.txt", "2"}}))
+            << stored;
     }
 }
 
@@ -151,7 +132,6 @@ TEST_F(StoredEntries, OverlongNamesFailOnlyAtCreation) {
         EXPECT_EQ(r.out, Lines(name + " 1 bytes\nerror : cannot create " + Printed(Path("out/" + name)) +
                                "\nok.txt 1 bytes\n"));
         EXPECT_EQ(Out()["ok.txt"], "2");
-        RemoveTree(Path("out"));
     }
 }
 

@@ -130,6 +130,8 @@ TEST(RebuiltArchive, NewDataInTheOldPlaceOrAfterTheEnd) {
             EXPECT_EQ(rebuilt.Changed(), !c.changes.empty());
             if (!given && c.changes.empty()) continue;  // nothing built
             const Bytes built = FileBytes(rebuilt.Built(), end);
+            uint8_t past = 0;
+            EXPECT_EQ(rebuilt.Built().ReadAt(end, &past, 1), 0);  // nothing after the end
             EXPECT_EQ(LE32At(built, 4), end);
             EXPECT_EQ(RebuiltLayoutFault(c.original, built, replaced), "");
         }

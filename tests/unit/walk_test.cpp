@@ -209,6 +209,8 @@ TEST(Walker, HandsEveryEntryOverInOrderWithinTheBudgets) {
          [](RunOptions& o, Recorder&) { o.recurse = false; }},
         {"an entry table too large", tooLarge.Build(),
          Walk("top.dat", "", 0, Data("a.bin") + Log{"fail table too large top.dat"})},
+        {"nothing more once the run stops", tooLarge.Build(), Walk("top.dat", "", 0, {"fail too many entries top.dat"}),
+         [](RunOptions& o, Recorder&) { o.limits.entries = 0; }},
         {"no archive", wrongSize.Build(), {"fail unknown format top.dat"}, [](RunOptions&, Recorder&) {}, -1},
     };
     for (const Case& c : cases) {
