@@ -18,6 +18,12 @@ namespace clitest {
 using namespace testdat;
 using TreeMap = std::map<std::string, std::string>;
 
+// A number as the listing prints it.
+template <typename Integer>
+std::string N(Integer n) {
+    return std::to_string(n);
+}
+
 // What tells tree from want, path by path (contents shown when short).
 inline std::string TreeDifference(const TreeMap& tree, const TreeMap& want) {
     const auto shown = [](const std::string& s) {
@@ -75,7 +81,7 @@ protected:
     ::testing::AssertionResult Gave(const RunResult& r, int status, const std::string& listing, const TreeMap& tree,
                                     const std::string& dest = "out") const {
         std::string faults;
-        if (r.status != status) faults += "status " + std::to_string(r.status) + ", not " + std::to_string(status) + "\n";
+        if (r.status != status) faults += "status " + N(r.status) + ", not " + N(status) + "\n";
         if (r.out != Lines(listing)) faults += "listing:\n" + r.out + "instead of:\n" + Lines(listing);
         faults += TreeDifference(Exists(dest) ? Tree(Path(dest)) : TreeMap{}, tree);
         if (faults.empty()) return ::testing::AssertionSuccess();
@@ -99,11 +105,5 @@ protected:
 
     std::string dir_;
 };
-
-// A number as the listing prints it.
-template <typename Integer>
-std::string N(Integer n) {
-    return std::to_string(n);
-}
 
 }  // namespace clitest

@@ -67,7 +67,8 @@ TEST_F(GimCli, NeverReplacesTheOpenArchive) {
     const Bytes archive = Of({Named("tex.bin", kGim)}).Build();
     std::filesystem::create_directories(Path("out"));
     WriteFile(Path("out/tex.gim"), archive);
-    EXPECT_TRUE(Gave(Run("", "out/tex.gim"), 0, "tex.bin 11 bytes\n", {{"tex.bin", kGim}, {"tex.gim", ToString(archive)}}));
+    EXPECT_TRUE(
+        Gave(Run("", "out/tex.gim"), 0, "tex.bin 11 bytes\n", {{"tex.bin", kGim}, {"tex.gim", ToString(archive)}}));
 }
 
 // A 3x5 RGBA image whose pixels are p(x, y), and its GIM file.

@@ -40,8 +40,8 @@ TEST_F(GzipCli, HeaderFileNameNamesTheOutput) {
     };
     for (const Case& c : cases) {
         const Bytes member = Gzip(data, c.options);
-        EXPECT_TRUE(Gave(Unpack(Of({Named(c.stored, member)})), 0, c.stored + " " + N(member.size()) + " bytes to 5000 bytes\n",
-                         {{c.written, ToString(data)}}))
+        EXPECT_TRUE(Gave(Unpack(Of({Named(c.stored, member)})), 0,
+                         c.stored + " " + N(member.size()) + " bytes to 5000 bytes\n", {{c.written, ToString(data)}}))
             << c.written;
     }
 }
@@ -60,7 +60,8 @@ TEST_F(GzipCli, UnusableHeaderFileNames) {
         o.fname = c.fname;
         const Bytes member = Gzip(ToBytes("data"), o);
         EXPECT_TRUE(Gave(Unpack(Of({Named("x", member), Named("next.txt", "ok")})), 1,
-                         "x " + N(member.size()) + " bytes\nerror : " + c.error + "\nnext.txt 2 bytes\n", {{"next.txt", "ok"}}))
+                         "x " + N(member.size()) + " bytes\nerror : " + c.error + "\nnext.txt 2 bytes\n",
+                         {{"next.txt", "ok"}}))
             << c.fname;
         EXPECT_FALSE(Exists("evil"));
     }

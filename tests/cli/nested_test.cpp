@@ -32,7 +32,8 @@ TEST_F(NestedCli, NestedArchiveUnpacksBesideItsName) {
 // nested archive named "q" is never unpacked into "q/" and is kept, so this
 // takes a renamed file.)
 TEST_F(NestedCli, FolderWhereAFileStoodIsMadeLater) {
-    EXPECT_TRUE(Gave(Unpack(Of({Named("q", "plain"), Named("q/x.txt", "X"), Named("q", "MIG.gim"), Named("q/z.txt", "Z")})), 1,
+    const Archive a = Of({Named("q", "plain"), Named("q/x.txt", "X"), Named("q", "MIG.gim"), Named("q/z.txt", "Z")});
+    EXPECT_TRUE(Gave(Unpack(a), 1,
                      "q 5 bytes\nq/x.txt 1 bytes\nerror : cannot create " + Printed(Path("out/q/x.txt")) +
                          "\nq 7 bytes\nq/z.txt 1 bytes\n",
                      {{"q.gim", "MIG.gim"}, {"q/", ""}, {"q/z.txt", "Z"}}));
@@ -108,7 +109,8 @@ TEST_F(NestedCli, NestedFileIsKeptWhenAnythingFailed) {
         TreeMap want = c.unpacked;
         want.insert({{"ui/", ""}, {c.kept, ToString(c.nested)}, {"after.txt", "z"}});
         EXPECT_TRUE(Gave(Unpack(Of({Named("ui/" + c.name, c.nested), Named("after.txt", "z")})), 1,
-                         "ui/" + c.name + " " + N(c.nested.size()) + " bytes\n" + c.lines + "after.txt 1 bytes\n", want))
+                         "ui/" + c.name + " " + N(c.nested.size()) + " bytes\n" + c.lines + "after.txt 1 bytes\n",
+                         want))
             << c.lines;
     }
 }

@@ -85,7 +85,8 @@ TEST_F(Opening, UnusedFieldsHaveNoEffect) {
         PutLE32(b, 8, filler);
         PutLE32(b, 16 + 4, filler);
         PutLE32(b, 32 + 4, filler);
-        EXPECT_TRUE(Gave(UnpackBytes(b), 0, "a.bin 5 bytes\nx_02.dat 3 bytes\n", {{"a.bin", "hello"}, {"x_02.dat", "xyz"}}))
+        EXPECT_TRUE(
+            Gave(UnpackBytes(b), 0, "a.bin 5 bytes\nx_02.dat 3 bytes\n", {{"a.bin", "hello"}, {"x_02.dat", "xyz"}}))
             << filler;
     }
 }
@@ -113,7 +114,8 @@ TEST_F(Opening, EntriesThatFitComeBeforeTheTableIsRefused) {
     for (const Case& c : {Case{one.Build(), "a.bin 5 bytes\n", {{"a.bin", "hello"}}},
                           Case{two.Build(), "a 1 bytes\nb 1 bytes\n", {{"a", "1"}, {"b", "2"}}},
                           Case{headerOnly, "", {}}})
-        EXPECT_TRUE(Gave(UnpackBytes(c.bytes), 1, c.out + "error : entry table too large " + Dat() + "\n", c.tree)) << c.out;
+        EXPECT_TRUE(Gave(UnpackBytes(c.bytes), 1, c.out + "error : entry table too large " + Dat() + "\n", c.tree))
+            << c.out;
 }
 
 // Records past the first 1 MiB are not read even when the file holds them.

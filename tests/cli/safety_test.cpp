@@ -110,7 +110,8 @@ TEST_F(Safety, WriteFailureRemovesThePartialFile) {
     RunResult r = Run("");
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(Gave(r, 1, "big.bin 10000 bytes\nerror : cannot write " + Printed(Path("out/big.bin")) + "\nafter.txt 2 bytes\n",
+    EXPECT_TRUE(Gave(r, 1,
+                     "big.bin 10000 bytes\nerror : cannot write " + Printed(Path("out/big.bin")) + "\nafter.txt 2 bytes\n",
                      {{"after.txt", "ok"}}));
 }
 

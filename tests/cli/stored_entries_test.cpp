@@ -78,7 +78,8 @@ TEST_F(StoredEntries, MadeUpNames) {
     a.entries.push_back(Named("n.txt", "1"));
     a.entries.push_back(Unnamed(ToBytes("2")));
     for (const Case& c : cases)
-        EXPECT_TRUE(Gave(Unpack(a, c.archive), 0, "n.txt 1 bytes\n" + c.name + " 1 bytes\n", {{"n.txt", "1"}, {c.name, "2"}}))
+        EXPECT_TRUE(Gave(Unpack(a, c.archive), 0, "n.txt 1 bytes\n" + c.name + " 1 bytes\n",
+                         {{"n.txt", "1"}, {c.name, "2"}}))
             << c.archive;
 }
 

@@ -55,7 +55,8 @@ TEST_F(WindowsCli, SlashStartsAnOption) {
     struct Case { std::string option; bool recurse; };
     for (const Case& c : {Case{"/s", false}, Case{"/S", false}, Case{"/x", true}, Case{"-s", false}}) {
         const RunResult r = RunTool({c.option, ToolPath(Path("x.dat")), ToolPath(Path("out"))});
-        EXPECT_TRUE(c.recurse ? Gave(r, 0, "inner.dat 43 bytes\ninner/b.txt 2 bytes\n", {{"inner/", ""}, {"inner/b.txt", "bb"}})
+        EXPECT_TRUE(c.recurse ? Gave(r, 0, "inner.dat 43 bytes\ninner/b.txt 2 bytes\n",
+                                     {{"inner/", ""}, {"inner/b.txt", "bb"}})
                               : Gave(r, 0, "inner.dat 43 bytes\n", {{"inner.dat", ToString(inner)}}))
             << c.option;
         RemoveTree(Path("out"));

@@ -234,7 +234,8 @@ std::string RebuiltLayoutFault(const Bytes& original, const Bytes& rebuilt, cons
             if (rebuilt.at(offset + k) != original[oldOffset + k]) return entry + "gzip header changed";
     }
     for (size_t k = 0; k < rebuilt.size(); ++k)
-        if (!mayChange[k] && rebuilt[k] != (k < original.size() ? original[k] : 0)) return "byte " + std::to_string(k) + " changed";
+        if (!mayChange[k] && rebuilt[k] != (k < original.size() ? original[k] : 0))
+            return "byte " + std::to_string(k) + " changed";
     return "";
 }
 

@@ -151,8 +151,9 @@ TEST(RebuiltArchive, RefusesDataPastFourGibibytes) {
     rebuilt.SetOriginal(*file, 0, original.size());
     uint64_t size = 0;
     const TableEntry old = ReadTableEntry(original.data() + TableEntryOffset(0));
-    EXPECT_EQ(rebuilt.Replace(0, old, NewEntryData{big, uint64_t{1} << 32}, &size), BuildStep::kTooLarge);
-    EXPECT_EQ(rebuilt.Replace(0, old, NewEntryData{big, UINT32_MAX - original.size() + 1}, &size), BuildStep::kTooLarge);
+    // Stored data of 4 GiB, and data that would end just past 4 GiB.
+    for (const uint64_t length : {uint64_t{1} << 32, UINT32_MAX - original.size() + 1})
+        EXPECT_EQ(rebuilt.Replace(0, old, NewEntryData{big, length}, &size), BuildStep::kTooLarge) << length;
     EXPECT_FALSE(rebuilt.Changed());
 }
 
@@ -170,7 +171,8 @@ TEST(FileOwners, TheLastNoteOfAKeyWins) {
         {"dir/a.txt", "\3\0\0\0", false, true},
     };
     // Enough notes of a few keys for the sorting to run out of small cases.
-    for (int i = 0; i < 5000; ++i) notes.push_back({"k" + std::to_string(i % 50), std::to_string(i), i % 3 == 0, i % 2 == 0});
+    for (int i = 0; i < 5000; ++i)
+        notes.push_back({"k" + std::to_string(i % 50), std::to_string(i), i % 3 == 0, i % 2 == 0});
     FileOwners owners;
     for (const Note& n : notes) owners.Note(n.key, FileOwners::Owner{n.position, n.gim, n.stays});
     owners.Seal();

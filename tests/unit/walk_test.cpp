@@ -227,8 +227,8 @@ TEST(Walker, HandsEveryEntryOverInOrderWithinTheBudgets) {
         Walker walker(options, state, buffer, recorder);
         EXPECT_EQ(walker.WalkFile(*file, c.archive.size(), "top.dat"), c.status);
         EXPECT_EQ(Text(log), Text(c.want));
-        EXPECT_EQ(state.Failures(), static_cast<uint64_t>(std::count_if(
-                                        log.begin(), log.end(), [](const std::string& l) { return l.rfind("fail", 0) == 0; })));
+        const auto failure = [](const std::string& line) { return line.rfind("fail", 0) == 0; };
+        EXPECT_EQ(state.Failures(), static_cast<uint64_t>(std::count_if(log.begin(), log.end(), failure)));
     }
 }
 
