@@ -88,7 +88,6 @@ void Extraction::Charge(const EntrySink& out) {
 }
 
 bool Extraction::ReportOutput(EntryVisit& entry, const EntrySink& out, const OutputResult& result) {
-    ListedEntry& listed = entry.listed;
     if (result.made == OutputResult::kOverBudget) {
         state_.TooMuchOutput();
         return false;
@@ -98,16 +97,22 @@ bool Extraction::ReportOutput(EntryVisit& entry, const EntrySink& out, const Out
         return false;
     }
     Charge(out);
-    if (entry.kind == EntryKind::kStored) {
-        if (result.copy != CopyStop::kDone || !result.finished) {
-            ReportBrokenCopy(entry, out, result.copy == CopyStop::kReadFailed, result.systemError);
-            return false;
-        }
-        listed.expanded = listed.size;
-        listed.content = out.HeadContent();
-        if (lines_ != nullptr) lines_->EndLine();
-        return true;
+    return entry.kind == EntryKind::kStored ? ReportStored(entry, out, result) : ReportMember(entry, out, result);
+}
+
+bool Extraction::ReportStored(EntryVisit& entry, const EntrySink& out, const OutputResult& result) {
+    if (result.copy != CopyStop::kDone || !result.finished) {
+        ReportBrokenCopy(entry, out, result.copy == CopyStop::kReadFailed, result.systemError);
+        return false;
     }
+    entry.listed.expanded = entry.listed.size;
+    entry.listed.content = out.HeadContent();
+    if (lines_ != nullptr) lines_->EndLine();
+    return true;
+}
+
+bool Extraction::ReportMember(EntryVisit& entry, const EntrySink& out, const OutputResult& result) {
+    ListedEntry& listed = entry.listed;
     const InflateOutcome& inflate = result.inflate;
     if (inflate.stop == InflateOutcome::kReadFailed || inflate.stop == InflateOutcome::kWriteFailed) {
         ReportBrokenCopy(entry, out, inflate.stop == InflateOutcome::kReadFailed, result.systemError);

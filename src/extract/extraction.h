@@ -101,6 +101,10 @@ private:
     void ReportOutputFailure(const EntrySink& out, Failure failure, const std::string& path, int systemError);
     // Reports a failed read of the archive or write of the output.
     void ReportBrokenCopy(EntryVisit& entry, const EntrySink& out, bool readFailed, int systemError);
+    // ReportOutput for a stored entry, and for a gzip member, once its
+    // output was made.
+    bool ReportStored(EntryVisit& entry, const EntrySink& out, const OutputResult& result);
+    bool ReportMember(EntryVisit& entry, const EntrySink& out, const OutputResult& result);
     // Charges the budget for what out reached, unless it refused.
     void Charge(const EntrySink& out);
     // Converts the GIM image the entry became into a PNG image beside it.
