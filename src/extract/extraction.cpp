@@ -10,6 +10,10 @@ bool WouldOverwriteArchive(const ArchiveScope& scope, const std::string& path) {
     return scope.IsOpenAt(path) || plat::IsOpenForReading(path);
 }
 
+std::string GimPathOf(const EntryVisit& entry, const NameRules& rules) {
+    return GimPath(entry.outputPath, entry.scope.prefix + entry.outputName, rules);
+}
+
 OutputResult FillOutput(EntryVisit& entry, EntryReader& data, EntrySink& out) {
     OutputResult result;
     if (out.Create() != 0) {
@@ -141,7 +145,7 @@ Committed Extraction::AfterOutput(EntryVisit& entry, const uint8_t* head, GzipCh
                                   const WrittenBytes& bytes) {
     const Content content = ClassifyContent(head);
     if (content == Content::kGim) {
-        const std::string gim = GimPath(entry.outputPath, entry.scope.prefix + entry.outputName, options_.names);
+        const std::string gim = GimPathOf(entry, options_.names);
         if (!gim.empty() && RenameGim(entry.outputPath, gim) == 0) entry.listed.output = gim;
     }
     if (checksum == GzipChecksum::kBad) state_.Fail(Failure::kBadGzipChecksum, entry.outputPath);

@@ -23,6 +23,11 @@
 // archives where they lie) one that unpacking would have written there.
 bool WouldOverwriteArchive(const ArchiveScope& scope, const std::string& path);
 
+// The name a GIM image the entry became takes: its output path with ".gim"
+// for its last extension; empty when it keeps its name (its path below the
+// destination holds ".gim" already).
+std::string GimPathOf(const EntryVisit& entry, const NameRules& rules);
+
 // How making and filling an entry's output went, whoever did it.
 struct OutputResult {
     enum Made { kMade, kOverBudget, kCannotCreate } made = kMade;
