@@ -115,7 +115,7 @@ Letters ReadLetters(const std::string& option) {
 // standard output.  Returns the exit status.
 int RunMode(const Letters& letters, const std::string& archive, const std::string& newArchive,
             const RunOptions& options) {
-    ListingOutput out(stdout);
+    ListingOutput out(stdout, stderr);
     const ListingStyle style = letters.json ? ListingStyle::kJson : ListingStyle::kText;
     uint64_t failures = 0;
     if (letters.pack) {

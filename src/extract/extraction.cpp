@@ -10,6 +10,10 @@ bool WouldOverwriteArchive(const ArchiveScope& scope, const std::string& path) {
     return scope.IsOpenAt(path) || plat::IsOpenForReading(path);
 }
 
+std::string GimPathOf(const EntryVisit& entry, const NameRules& rules) {
+    return GimPath(entry.outputPath, entry.scope.prefix + entry.outputName, rules);
+}
+
 OutputResult FillOutput(EntryVisit& entry, EntryReader& data, EntrySink& out) {
     OutputResult result;
     if (out.Create() != 0) {
@@ -88,7 +92,6 @@ void Extraction::Charge(const EntrySink& out) {
 }
 
 bool Extraction::ReportOutput(EntryVisit& entry, const EntrySink& out, const OutputResult& result) {
-    ListedEntry& listed = entry.listed;
     if (result.made == OutputResult::kOverBudget) {
         state_.TooMuchOutput();
         return false;
@@ -98,16 +101,22 @@ bool Extraction::ReportOutput(EntryVisit& entry, const EntrySink& out, const Out
         return false;
     }
     Charge(out);
-    if (entry.kind == EntryKind::kStored) {
-        if (result.copy != CopyStop::kDone || !result.finished) {
-            ReportBrokenCopy(entry, out, result.copy == CopyStop::kReadFailed, result.systemError);
-            return false;
-        }
-        listed.expanded = listed.size;
-        listed.content = out.HeadContent();
-        if (lines_ != nullptr) lines_->EndLine();
-        return true;
+    return entry.kind == EntryKind::kStored ? ReportStored(entry, out, result) : ReportMember(entry, out, result);
+}
+
+bool Extraction::ReportStored(EntryVisit& entry, const EntrySink& out, const OutputResult& result) {
+    if (result.copy != CopyStop::kDone || !result.finished) {
+        ReportBrokenCopy(entry, out, result.copy == CopyStop::kReadFailed, result.systemError);
+        return false;
     }
+    entry.listed.expanded = entry.listed.size;
+    entry.listed.content = out.HeadContent();
+    if (lines_ != nullptr) lines_->EndLine();
+    return true;
+}
+
+bool Extraction::ReportMember(EntryVisit& entry, const EntrySink& out, const OutputResult& result) {
+    ListedEntry& listed = entry.listed;
     const InflateOutcome& inflate = result.inflate;
     if (inflate.stop == InflateOutcome::kReadFailed || inflate.stop == InflateOutcome::kWriteFailed) {
         ReportBrokenCopy(entry, out, inflate.stop == InflateOutcome::kReadFailed, result.systemError);
@@ -136,7 +145,7 @@ Committed Extraction::AfterOutput(EntryVisit& entry, const uint8_t* head, GzipCh
                                   const WrittenBytes& bytes) {
     const Content content = ClassifyContent(head);
     if (content == Content::kGim) {
-        const std::string gim = GimPath(entry.outputPath, entry.scope.prefix + entry.outputName, options_.names);
+        const std::string gim = GimPathOf(entry, options_.names);
         if (!gim.empty() && RenameGim(entry.outputPath, gim) == 0) entry.listed.output = gim;
     }
     if (checksum == GzipChecksum::kBad) state_.Fail(Failure::kBadGzipChecksum, entry.outputPath);

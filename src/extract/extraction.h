@@ -23,6 +23,11 @@
 // archives where they lie) one that unpacking would have written there.
 bool WouldOverwriteArchive(const ArchiveScope& scope, const std::string& path);
 
+// The name a GIM image the entry became takes: its output path with ".gim"
+// for its last extension; empty when it keeps its name (its path below the
+// destination holds ".gim" already).
+std::string GimPathOf(const EntryVisit& entry, const NameRules& rules);
+
 // How making and filling an entry's output went, whoever did it.
 struct OutputResult {
     enum Made { kMade, kOverBudget, kCannotCreate } made = kMade;
@@ -101,6 +106,10 @@ private:
     void ReportOutputFailure(const EntrySink& out, Failure failure, const std::string& path, int systemError);
     // Reports a failed read of the archive or write of the output.
     void ReportBrokenCopy(EntryVisit& entry, const EntrySink& out, bool readFailed, int systemError);
+    // ReportOutput for a stored entry, and for a gzip member, once its
+    // output was made.
+    bool ReportStored(EntryVisit& entry, const EntrySink& out, const OutputResult& result);
+    bool ReportMember(EntryVisit& entry, const EntrySink& out, const OutputResult& result);
     // Charges the budget for what out reached, unless it refused.
     void Charge(const EntrySink& out);
     // Converts the GIM image the entry became into a PNG image beside it.

@@ -47,9 +47,10 @@ size_t IsalCompress(const unsigned char* data, size_t len, unsigned char* out, s
 #endif
 
 // stb's compressor hook: deflates len bytes of data into a malloc'ed zlib
-// stream, storing its length in *outLen.  Returns the stream, or null on
-// failure.  stb's own level is ignored in favour of kDeflateLevel.
-unsigned char* ZlibCompress(unsigned char* data, int len, int* outLen, int /*stbLevel*/) {
+// stream (with ISA-L where the build has it, else zlib), storing its length
+// in *outLen.  Returns the stream, or null on failure.  stb's own level is
+// ignored in favour of kDeflateLevel.
+unsigned char* DeflateForPng(unsigned char* data, int len, int* outLen, int /*stbLevel*/) {
     uLongf bound = compressBound(static_cast<uLong>(len));
     auto* out = static_cast<unsigned char*>(std::malloc(bound));
     if (out == nullptr) return nullptr;
@@ -72,7 +73,7 @@ unsigned char* ZlibCompress(unsigned char* data, int len, int* outLen, int /*stb
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
 #define STBI_WRITE_NO_STDIO
-#define STBIW_ZLIB_COMPRESS ZlibCompress
+#define STBIW_ZLIB_COMPRESS DeflateForPng
 #include <stb/stb_image_write.h>
 
 namespace gim {

@@ -34,6 +34,17 @@ GzipChecksum CheckTrailer(const Inflater& inflater, ByteSource& src, uint32_t cr
     return GzipChecksum::kBad;
 }
 
+// Makes src's next piece available when it has none left, noting in
+// *ended that the input is used up.  Returns 0, or -1 when it cannot be
+// read.
+int Refill(ByteSource& src, bool* ended) {
+    if (src.Available() > 0 || *ended) return 0;
+    const int more = src.Fill();
+    if (more < 0) return -1;
+    *ended = more == 0;
+    return 0;
+}
+
 // Runs one back end over the rest of src into sink through window.
 InflateOutcome Inflate(ByteSource& src, ByteSink& sink, InflateBackEnd backEnd, HeapBuffer& window) {
     InflateOutcome outcome{InflateOutcome::kCode, kInflateNoMemory, 0, GzipChecksum::kNone};
@@ -46,13 +57,9 @@ InflateOutcome Inflate(ByteSource& src, ByteSink& sink, InflateBackEnd backEnd, 
     uint32_t crc = 0;
     bool inputEnded = false;
     for (;;) {
-        if (src.Available() == 0 && !inputEnded) {
-            int more = src.Fill();
-            if (more < 0) {
-                outcome.stop = InflateOutcome::kReadFailed;
-                return outcome;
-            }
-            inputEnded = more == 0;
+        if (Refill(src, &inputEnded) != 0) {
+            outcome.stop = InflateOutcome::kReadFailed;
+            return outcome;
         }
         const size_t given = src.Available();
         size_t consumed = 0, produced = 0;

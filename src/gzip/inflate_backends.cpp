@@ -13,13 +13,6 @@ InflateBackEnd DefaultInflateBackEnd() {
 #endif
 }
 
-bool HasInflateBackEnd(InflateBackEnd backEnd) {
-#ifdef RAVELKIT_WITH_ISAL
-    if (backEnd == InflateBackEnd::kIsal) return true;
-#endif
-    return backEnd == InflateBackEnd::kZlib;
-}
-
 int NewInflater(InflateBackEnd backEnd, std::unique_ptr<Inflater>* made) {
 #ifdef RAVELKIT_WITH_ISAL
     if (backEnd == InflateBackEnd::kIsal) return NewIsalInflater(made);

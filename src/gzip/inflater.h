@@ -47,9 +47,6 @@ enum class InflateBackEnd { kZlib, kIsal };
 // The back end this build uses.
 InflateBackEnd DefaultInflateBackEnd();
 
-// True when this build has the back end.
-bool HasInflateBackEnd(InflateBackEnd backEnd);
-
 // An inflater ready for one stream.  Returns 0 with *made set, or the error
 // code when it cannot be set up (memory is short).  A back end the build
 // lacks gives a zlib inflater.

@@ -1,5 +1,6 @@
 #include "list/lister.h"
 
+#include "extract/extraction.h"
 #include "extract/first_bytes.h"
 #include "walk/walker.h"
 
@@ -44,8 +45,15 @@ Committed Lister::Commit(EntryVisit& entry, Expansion* expansion, EntryReader& d
     if (entry.kind == EntryKind::kGzip && listed.content == Content::kArchive && options_.recurse &&
         ExpandNestedMember(entry, data, state_, look) != 0)
         return Committed();
+    const Content content = ClassifyContent(look.head);
+    // The object printed once the entry is done names the file unpacking
+    // would leave: a GIM image under its new name.
+    if (content == Content::kGim) {
+        const std::string gim = GimPathOf(entry, options_.names);
+        if (!gim.empty()) listed.output = gim;
+    }
     Committed committed;
-    committed.holdsArchive = ClassifyContent(look.head) == Content::kArchive;
+    committed.holdsArchive = content == Content::kArchive;
     return committed;
 }
 

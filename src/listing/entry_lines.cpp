@@ -27,6 +27,7 @@ void EntryLines::Print(const FailureReport& report) {
         EmitEntry();
         out_.Write(FailureJson(report, entry_));
     }
+    if (!report.reason.empty()) out_.WriteReasons(ListingOutput::ReasonLine(report.path, report.reason));
     if (report.failure == Failure::kBadEntry) entry_ = nullptr;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 struct ListedEntry;
 
@@ -34,10 +35,13 @@ enum class Failure {
 
 // One failure as it is reported.
 struct FailureReport {
+    FailureReport(Failure f, std::string p) : failure(f), path(std::move(p)) {}
+
     Failure failure;
     std::string path;                    // what its line names (kBadEntry: the archive)
     int code = 0;                        // kInflateCode: the code, numbered as zlib numbers them
     int systemError = 0;                 // the errno of the system call that failed, if one did
+    std::string reason;                  // why, in words, for standard error (empty: nothing to say)
     const ListedEntry* entry = nullptr;  // kBadEntry: the entry refused
 };
 

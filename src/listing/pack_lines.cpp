@@ -13,13 +13,16 @@ const char* FateWord(PackFate fate) {
 
 }  // namespace
 
-void PackLines::Open(const ListedEntry& entry) { open_.push_back(OpenEntry{&entry, std::string()}); }
+void PackLines::Open(const ListedEntry& entry) { open_.push_back(OpenEntry{&entry, std::string(), std::string()}); }
 
-void PackLines::Emit(const std::string& text) {
-    if (open_.empty())
+void PackLines::Emit(const std::string& text, const std::string& reasons) {
+    if (open_.empty()) {
         out_.Write(text);
-    else
-        open_.back().waiting += text;
+        out_.WriteReasons(reasons);
+        return;
+    }
+    open_.back().waiting += text;
+    open_.back().waitingReasons += reasons;
 }
 
 void PackLines::Decided(PackFate fate, uint64_t newSize) {
@@ -39,6 +42,7 @@ void PackLines::Decided(PackFate fate, uint64_t newSize) {
         out_.Write(text);
     }
     out_.Write(done.waiting);
+    out_.WriteReasons(done.waitingReasons);
 }
 
 void PackLines::Print(const FailureReport& report) {
@@ -46,10 +50,12 @@ void PackLines::Print(const FailureReport& report) {
     const bool bad = report.failure == Failure::kBadEntry;
     if (bad) Open(*report.entry);
     const ListedEntry* open = open_.empty() ? nullptr : open_.back().entry;
-    Emit(style_ == ListingStyle::kText ? FailureText(report, out_.AtLineStart()) : FailureJson(report, open));
+    Emit(style_ == ListingStyle::kText ? FailureText(report, out_.AtLineStart()) : FailureJson(report, open),
+         report.reason.empty() ? std::string() : ListingOutput::ReasonLine(report.path, report.reason));
     if (!bad) return;
     ++fates_[static_cast<int>(PackFate::kKept)];
     out_.Write(open_.back().waiting);
+    out_.WriteReasons(open_.back().waitingReasons);
     open_.pop_back();
 }
 

@@ -45,12 +45,14 @@ public:
     void Summary();
 
 private:
-    // Prints text, or keeps it for after the innermost open entry's line.
-    void Emit(const std::string& text);
+    // Prints a failure's line and its reasons, or keeps them for after the
+    // innermost open entry's line.
+    void Emit(const std::string& text, const std::string& reasons);
 
     struct OpenEntry {
         const ListedEntry* entry;
-        std::string waiting;  // failure lines for after its line
+        std::string waiting;         // failure lines for after its line
+        std::string waitingReasons;  // their reasons, for standard error
     };
 
     ListingOutput& out_;

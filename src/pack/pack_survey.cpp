@@ -1,5 +1,6 @@
 #include "pack/pack_survey.h"
 
+#include "extract/extraction.h"
 #include "extract/first_bytes.h"
 
 void PackSurvey::BeginEntry(EntryVisit& entry) { (void)entry; }
@@ -30,7 +31,7 @@ Committed PackSurvey::Commit(EntryVisit& entry, Expansion* expansion, EntryReade
     // over whatever file was there.
     std::string output = entry.outputPath;
     if (content == Content::kGim) {
-        const std::string gim = GimPath(entry.outputPath, entry.scope.prefix + entry.outputName, options_.names);
+        const std::string gim = GimPathOf(entry, options_.names);
         if (!gim.empty()) output = gim;
     }
     if (output != entry.outputPath) Note(entry, entry.outputPath, false, false);

@@ -50,7 +50,7 @@ Run Inflate(InflateBackEnd backEnd, const uint8_t* data, size_t size, uint32_t s
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 4 || !HasInflateBackEnd(InflateBackEnd::kIsal)) return 0;
+    if (size < 4 || DefaultInflateBackEnd() != InflateBackEnd::kIsal) return 0;
     uint32_t seed;
     std::memcpy(&seed, data, 4);
     const Run z = Inflate(InflateBackEnd::kZlib, data + 4, size - 4, seed);

@@ -110,7 +110,7 @@ std::vector<Case> Cases() {
 TEST(GzipMember, EveryBackEndStopsWhereZlibStops) {
     const std::vector<Case> cases = Cases();
     for (InflateBackEnd backEnd : {InflateBackEnd::kZlib, InflateBackEnd::kIsal}) {
-        if (!HasInflateBackEnd(backEnd)) continue;
+        if (backEnd != InflateBackEnd::kZlib && backEnd != DefaultInflateBackEnd()) continue;  // not in this build
         for (const Case& c : cases) {
             for (uint32_t seed : {1u, 2u, 3u}) {
                 SCOPED_TRACE(std::string(c.what) + (backEnd == InflateBackEnd::kIsal ? " ISA-L" : " zlib") +
@@ -171,7 +171,7 @@ TEST(GzipMember, TrailerVerdict) {
         {"nothing", {}, GzipChecksum::kNone},
     };
     for (InflateBackEnd backEnd : {InflateBackEnd::kZlib, InflateBackEnd::kIsal}) {
-        if (!HasInflateBackEnd(backEnd)) continue;
+        if (backEnd != InflateBackEnd::kZlib && backEnd != DefaultInflateBackEnd()) continue;  // not in this build
         for (const TrailerCase& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (backEnd == InflateBackEnd::kIsal ? " ISA-L" : " zlib"));
             const Bytes member = Join(deflate, c.after);
