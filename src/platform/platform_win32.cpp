@@ -124,8 +124,14 @@ int OpenShared(const std::wstring& path, int flags) {
         errno = ENOENT;
         return -1;
     }
-    if (_wsopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0) return -1;
-    return fd;
+    // A file another program holds open for writing for a moment (a virus
+    // scanner, a process that wrote it and is still ending) is asked for a
+    // few times before it counts as one that cannot be opened.
+    for (int attempt = 0;; ++attempt) {
+        if (_wsopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE) == 0) return fd;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == 20) return -1;
+        Sleep(50);
+    }
 }
 
 // The output file an interrupt removes.  Console control handlers run on a
